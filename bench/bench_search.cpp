@@ -1,0 +1,68 @@
+// Duration of a station search through the real window, over a silent line
+// and over a line with a drive at every station, as ratios to the protocol's
+// minimum: a silent station costs at least 50 + 100 + 50 + 50 + 100 ms, an
+// answering one at least 50 + 5 + 50 + 50 + 5 ms.
+#include "sim_harness.h"
+#include "window/form1.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double cpu_ms()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// Closes every message box as soon as it shows.
+void accept_messages()
+{
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Ok)->click();
+    });
+    timer->start(5);
+}
+
+void run(const char* name, const std::vector<std::string>& args, double minimum_ms)
+{
+    mivo::sim::SimHarness sim(args);
+    mivo::Form1 form;
+    form.show();
+    form.controls().cbb_port_num->setEditText(QString::fromStdString(sim.path()));
+    form.cmd_port_open_Click();
+
+    QElapsedTimer t;
+    const double cpu0 = cpu_ms();
+    t.start();
+    form.search_and_show_all_station();
+    const double took = t.nsecsElapsed() / 1e6;
+    const double cpu = cpu_ms() - cpu0;
+    std::printf("%-22s %8.0f ms  minimum %6.0f ms  ratio %.3f  CPU %4.1f%%  listed %d\n", name, took, minimum_ms,
+                took / minimum_ms, 100 * cpu / took, form.controls().cbb_station_num->count());
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    accept_messages();
+    std::string all;
+    for (int n = 0; n <= 31; ++n)
+        all += (n ? "," : "") + std::to_string(n);
+    run("silent line", {"--stations", "", "--latency-ms", "3"}, 32 * 350.0);
+    run("32 drives", {"--stations", all, "--latency-ms", "3"}, 32 * 160.0);
+    return 0;
+}

@@ -1,0 +1,72 @@
+// Overshoot and CPU cost of each kind of wait. A wait of N ms ends at the
+// first reading above N, so N + 1 ms is its protocol minimum; overshoot is
+// counted from there.
+#include "link/waits.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+namespace {
+
+double cpu_ms()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// What a naive event-processing wait does: spin on processEvents().
+void busy_wait_with_events(qint32 msecond)
+{
+    QElapsedTimer t;
+    t.start();
+    do
+        QCoreApplication::processEvents();
+    while (t.elapsed() <= msecond);
+}
+
+void measure(const char* name, qint32 msecond, int rounds, const std::function<void(qint32)>& wait)
+{
+    double worst = 0, total = 0;
+    const double cpu_start = cpu_ms();
+    QElapsedTimer wall;
+    wall.start();
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer t;
+        t.start();
+        wait(msecond);
+        const double over = t.nsecsElapsed() / 1e6 - (msecond + 1);
+        total += over;
+        worst = std::max(worst, over);
+    }
+    const double cpu = cpu_ms() - cpu_start;
+    const double elapsed = wall.nsecsElapsed() / 1e6;
+    std::printf("%-24s %5d ms x%-4d  overshoot mean %6.3f ms, worst %6.3f ms  "
+                "duration/minimum %.3f  CPU %5.1f%% of a core\n",
+                name, msecond, rounds, total / rounds, worst, elapsed / (rounds * (msecond + 1.0)),
+                100.0 * cpu / elapsed);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    // Something for the event loop to do, as the poll timer would.
+    QTimer background;
+    QObject::connect(&background, &QTimer::timeout, [] {});
+    background.start(17);
+
+    for (qint32 ms : {0, 5, 50, 100}) {
+        const int rounds = ms == 0 ? 200 : 2000 / (ms + 1) + 5;
+        measure("Delay_abs (sleep)", ms, rounds, [](qint32 m) { mivo::wait_without_events(m); });
+        measure("Delay (event loop)", ms, rounds, [](qint32 m) { mivo::wait_with_events(m); });
+        measure("busy processEvents", ms, rounds, busy_wait_with_events);
+    }
+    return 0;
+}

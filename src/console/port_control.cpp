@@ -1,0 +1,92 @@
+#include "console/port_control.h"
+
+#include "console/console_context.h"
+#include "link/form_variables.h"
+#include "link/line_settings.h"
+#include "link/serial_port.h"
+#include "window/controls.h"
+#include "window/light.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace mivo {
+
+void PortControl::open()
+{
+    if (c_.vars.is_linked == kTrue) {
+        c_.show_message(QStringLiteral("Linked"));
+        return;
+    }
+    const QString port_name = system_port_name(c_.ui.cbb_port_num->currentText());
+    if (!c_.MSComm1.open(port_name, QLatin1String(kLineSettings))) {
+        std::fprintf(stderr, "mivo-console: cannot open %s: %s\n", qPrintable(port_name),
+                     qPrintable(c_.MSComm1.errorText()));
+        c_.show_message(QStringLiteral("MIVO CommPort Fail"));
+        c_.show_message(QStringLiteral("CommPort Close"));
+        return;
+    }
+    ++c_.link_session;
+    c_.vars.is_linked = kTrue;
+    c_.ui.comm_state_light->setFillColor(Light::kRed);
+    c_.ui.cmd_port_open->setEnabled(false);
+    c_.ui.cmd_port_close->setEnabled(true);
+    c_.ui.cbb_station_num->setEnabled(true);
+    c_.ui.cmd_search_station->setEnabled(true);
+    c_.ui.cmd_set_station->setEnabled(true);
+    c_.show_message(QStringLiteral("Port Open"));
+}
+
+void PortControl::close()
+{
+    if (c_.vars.is_linked != kTrue) {
+        c_.show_message(QStringLiteral("Port Close"));
+        return;
+    }
+    c_.ui.Timer1->stop();
+    close_timer1();
+    c_.MSComm1.close();
+    c_.vars.is_linked = kFalse;
+    c_.ui.comm_state_light->setFillColor(Light::kGreen);
+    c_.show_message(QStringLiteral("Port Close"));
+    show_closed_state();
+}
+
+void PortControl::close_timer1()
+{
+    // A QTimer reads as stopped as soon as it is stopped; nothing to wait on.
+    c_.ui.Timer1->stop();
+}
+
+void PortControl::link_lost(const QString& reason)
+{
+    if (c_.vars.is_linked != kTrue)
+        return;
+    std::fprintf(stderr, "mivo-console: serial port lost: %s\n", qPrintable(reason));
+    c_.ui.Timer1->stop();
+    c_.vars.is_linked = kFalse;
+    c_.ui.comm_state_light->setFillColor(Light::kGreen);
+    show_closed_state();
+    // The loss may be noticed in the middle of an exchange that must not
+    // process events; the message waits for the event loop.
+    auto show = c_.show_message;
+    QTimer::singleShot(0, c_.ui.cmd_port_open, [show, reason] {
+        show(QStringLiteral("CommPort lost: %1").arg(reason));
+    });
+}
+
+void PortControl::show_closed_state()
+{
+    c_.ui.cmd_port_open->setEnabled(true);
+    c_.ui.cmd_port_close->setEnabled(false);
+    c_.ui.cbb_station_num->setEnabled(false);
+    c_.ui.cmd_search_station->setEnabled(false);
+    c_.ui.cmd_set_station->setEnabled(false);
+    c_.ui.SSTab1->setEnabled(false);
+}
+
+}  // namespace mivo

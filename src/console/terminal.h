@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace mivo {
+
+struct ConsoleContext;
+
+// The "Terminal" page: raw command lines to the drive and a transcript of
+// what came back. It writes and reads the port itself, inside one wait that
+// processes no events, so no other exchange can come between.
+class Terminal {
+public:
+    static constexpr qint16 kEnter = 13;
+
+    explicit Terminal(ConsoleContext& context) : c_(context) {}
+
+    void send();                         // "Send"
+    void key_press(qint16 key_ascii);    // a character typed into "Command"
+    void clean();                        // "Clean Response"
+
+private:
+    ConsoleContext& c_;
+};
+
+}  // namespace mivo

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace mivo {
+
+// The console's view of a serial port: everything the rest of the program
+// uses of it. The window holds one instance, named MSComm1.
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialPort() override = default;
+
+    // Opens the port with a settings text such as "115200,N,8,1". On failure
+    // returns false and leaves the system's reason in errorText().
+    virtual bool open(const QString& port_name, const QString& settings) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // The bytes are on the line when this returns: callers go on to wait
+    // without processing events, and nothing would send them meanwhile.
+    virtual void write(const QByteArray& bytes) = 0;
+
+    // Everything received since the previous read; never waits.
+    virtual QByteArray readAll() = 0;
+
+    virtual QString errorText() const = 0;
+
+signals:
+    // The port went away under us (adapter pulled, peer hung up). It is
+    // already closed when this is emitted, and it is emitted once per loss.
+    void lost(const QString& reason);
+};
+
+}  // namespace mivo

@@ -1,0 +1,101 @@
+#include "link/system_serial_port.h"
+
+#include "link/line_settings.h"
+
+#include <poll.h>
+
+namespace mivo {
+
+namespace {
+// A write to a serial line at 115200 baud drains in well under this; the
+// limit only keeps a stuck adapter from freezing the window for good.
+constexpr int kWriteDrainLimitMs = 2000;
+}  // namespace
+
+SystemSerialPort::SystemSerialPort(QObject* parent) : SerialPort(parent)
+{
+    connect(&port_, &QSerialPort::errorOccurred, this, &SystemSerialPort::on_error);
+}
+
+bool SystemSerialPort::open(const QString& port_name, const QString& settings)
+{
+    error_text_.clear();
+    const auto line = parse_line_settings(settings);
+    if (!line) {
+        error_text_ = QStringLiteral("Bad line settings \"%1\"").arg(settings);
+        return false;
+    }
+    port_.setPortName(port_name);
+    port_.setBaudRate(line->baud_rate);
+    port_.setParity(line->parity);
+    port_.setDataBits(line->data_bits);
+    port_.setStopBits(line->stop_bits);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        error_text_ = port_.errorString();
+        return false;
+    }
+    return true;
+}
+
+void SystemSerialPort::close()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+bool SystemSerialPort::isOpen() const
+{
+    return port_.isOpen();
+}
+
+void SystemSerialPort::write(const QByteArray& bytes)
+{
+    if (!port_.isOpen())
+        return;
+    port_.write(bytes);
+    // QSerialPort only buffers; push the bytes out now, since the caller
+    // waits without running the event loop that would otherwise send them.
+    while (port_.isOpen() && port_.bytesToWrite() > 0) {
+        if (!port_.waitForBytesWritten(kWriteDrainLimitMs))
+            break;
+    }
+}
+
+QByteArray SystemSerialPort::readAll()
+{
+    if (!port_.isOpen())
+        return {};
+    QByteArray data = port_.readAll();
+    // Bytes that arrived since the last event-loop pass are still in the
+    // kernel; fetch them without waiting. waitForReadyRead(0) also notices a
+    // hang-up, which then closes the port through on_error.
+    pollfd pfd{static_cast<int>(port_.handle()), POLLIN, 0};
+    while (port_.isOpen() && ::poll(&pfd, 1, 0) > 0 && port_.waitForReadyRead(0)) {
+        data += port_.readAll();
+        pfd.revents = 0;
+    }
+    return data;
+}
+
+QString SystemSerialPort::errorText() const
+{
+    return error_text_;
+}
+
+void SystemSerialPort::on_error(QSerialPort::SerialPortError error)
+{
+    // NoError comes with every open, TimeoutError with every empty
+    // waitForReadyRead(0): neither says anything about the line.
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    if (!port_.isOpen())
+        return;
+    // A vanished device keeps raising this error on every event-loop pass
+    // until the port is closed, so close it at once.
+    const QString reason = port_.errorString();
+    port_.close();
+    emit lost(reason);
+}
+
+}  // namespace mivo

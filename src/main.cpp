@@ -1,0 +1,11 @@
+#include "window/form1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    mivo::Form1 window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,95 @@
+#include "protocol/command_lines.h"
+
+#include <initializer_list>
+
+namespace mivo::protocol {
+
+namespace {
+
+QString with_args(const char* word, std::initializer_list<qint64> args)
+{
+    QString line = QLatin1String(word);
+    for (qint64 a : args) {
+        line += QLatin1Char(' ');
+        line += format_number(a);
+    }
+    return line;
+}
+
+} // namespace
+
+QString format_number(qint64 v)
+{
+    // QString::number ignores the locale: no grouping, ASCII digits, '-' only.
+    return QString::number(v);
+}
+
+QString station_select_line(const QString& station_text)
+{
+    return QStringLiteral("ST ") + station_text;
+}
+
+QString station_probe_line(int n)
+{
+    return with_args("ST", {n});
+}
+
+QString read_value_line(qint16 n)
+{
+    return with_args("RV", {n});
+}
+
+QString read_parameter_line(int group, int index)
+{
+    return with_args("RD", {group, index});
+}
+
+QString parameter_target(int group, int index)
+{
+    QChar letter;
+    if (group == kGroupP)
+        letter = QLatin1Char('P');
+    else if (group == kGroupV)
+        letter = QLatin1Char('V');
+    else
+        return {};
+    return letter + format_number(index) + QLatin1Char('=');
+}
+
+QString write_parameter_line(int group, int index, qint16 value)
+{
+    return with_args("WT", {group, index, value});
+}
+
+QString write_config_line(int value)
+{
+    // The configuration word is 0..255 but is passed on as given.
+    return with_args("WT", {kConfigGroup, kConfigIndex, value});
+}
+
+QString save_line()
+{
+    return QStringLiteral("SV");
+}
+
+QString enable_line(bool on)
+{
+    return on ? QStringLiteral("EN 1") : QStringLiteral("EN 0");
+}
+
+QString home_line()
+{
+    return QStringLiteral("HM");
+}
+
+QString speed_line(const QString& speed_text)
+{
+    return QStringLiteral("VA ") + speed_text;
+}
+
+QString move_line(qint32 position)
+{
+    return with_args("MA", {position});
+}
+
+} // namespace mivo::protocol

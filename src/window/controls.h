@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+namespace mivo {
+
+class Light;
+class TranscriptBox;
+class ValueBox;
+
+// Every control of the window that the handlers touch, by its own name.
+// Arrays keep the members' indices; lb_rv_feedback has members 0, 3 and 4.
+struct Form1Controls {
+    // "Communication"
+    QComboBox* cbb_port_num = nullptr;
+    QPushButton* cmd_port_open = nullptr;
+    QPushButton* cmd_port_close = nullptr;
+    QComboBox* cbb_station_num = nullptr;
+    QPushButton* cmd_set_station = nullptr;
+    QPushButton* cmd_search_station = nullptr;
+    Light* sh_run = nullptr;
+
+    // "States" and "DI States"
+    Light* comm_state_light = nullptr;
+    std::array<Light*, 8> mivo_state_light{};
+    std::array<Light*, 5> mivo_DI_state_light{};
+
+    std::array<ValueBox*, 5> lb_rv_feedback{};  // members 1 and 2 stay null
+
+    QTabWidget* SSTab1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    // "Terminal"
+    QLineEdit* tx_command = nullptr;
+    QPushButton* cmd_send_command = nullptr;
+    QPushButton* cmd_clean_response = nullptr;
+    TranscriptBox* tx_response = nullptr;
+
+    // "Motion"
+    QLineEdit* tx_move_position_1 = nullptr;
+    QLineEdit* tx_move_position_2 = nullptr;
+    QLineEdit* tx_move_speed = nullptr;
+    QLineEdit* tx_delay_1 = nullptr;
+    QLineEdit* tx_delay_2 = nullptr;
+    QPushButton* cmd_start_move = nullptr;
+    QPushButton* cmd_stop_move = nullptr;
+    QCheckBox* cb_ask_pfbk = nullptr;
+    QCheckBox* cb_ask_states = nullptr;
+    QPushButton* cmd_mivo_enable = nullptr;
+    QPushButton* cmd_mivo_disable = nullptr;
+    QPushButton* cmd_mivo_home = nullptr;
+
+    // "Setup"
+    std::array<QLineEdit*, 16> tx_position_settings{};
+    std::array<QLineEdit*, 7> tx_v_group{};
+    QPushButton* cmd_setup_save = nullptr;
+
+    // "Config"
+    std::array<QComboBox*, 6> cbb_config{};
+    QPushButton* cmd_config_apply = nullptr;
+};
+
+// Page indices of SSTab1.
+enum Page : int { kTerminalPage = 0, kMotionPage = 1, kSetupPage = 2, kConfigPage = 3 };
+
+}  // namespace mivo

@@ -1,0 +1,135 @@
+#include "window/form1.h"
+
+#include "link/system_serial_port.h"
+#include "window/key_press_relay.h"
+#include "window/layout.h"
+#include "window/light.h"
+#include "window/message_box.h"
+#include "window/transcript_box.h"
+#include "window/value_box.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace mivo {
+
+namespace {
+constexpr int kPollIntervalMs = 500;
+}
+
+Form1::Form1(std::unique_ptr<SerialPort> port, QWidget* parent)
+    : QWidget(parent),
+      port_(port ? std::move(port) : std::make_unique<SystemSerialPort>()),
+      exchange_(*port_, vars_),
+      context_{ui_, vars_, *port_, exchange_, [this](const QString& text) { show_message(text); }},
+      port_control_(context_),
+      terminal_(context_),
+      stations_(context_)
+{
+    port_->setObjectName(QStringLiteral("MSComm1"));
+    build();
+    connect_handlers();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::build()
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("MIVO UI - V1.2"));
+    setFont(layout::ui_font());
+    setFixedSize(701, 424);
+
+    layout::build_communication_frame(this, ui_);
+    layout::build_states_frame(this, ui_);
+
+    ui_.SSTab1 = new QTabWidget(this);
+    ui_.SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    ui_.SSTab1->setGeometry(8, 160, 689, 257);
+    ui_.SSTab1->tabBar()->setFont(layout::ui_font(layout::kTabFontPt));
+    const struct {
+        const char* caption;
+        void (*build)(QWidget*, Form1Controls&);
+    } pages[] = {
+        {"Terminal", layout::build_terminal_page},
+        {"Motion", layout::build_motion_page},
+        {"Setup", layout::build_setup_page},
+        {"Config", layout::build_config_page},
+    };
+    for (const auto& p : pages) {
+        auto* page = new QWidget;
+        page->setObjectName(QStringLiteral("page_%1").arg(QLatin1String(p.caption)));
+        p.build(page, ui_);
+        ui_.SSTab1->addTab(page, QLatin1String(p.caption));
+    }
+
+    ui_.Timer1 = new QTimer(this);
+    ui_.Timer1->setObjectName(QStringLiteral("Timer1"));
+    ui_.Timer1->setInterval(kPollIntervalMs);
+}
+
+void Form1::connect_handlers()
+{
+    connect(ui_.cmd_port_open, &QPushButton::clicked, this, &Form1::cmd_port_open_Click);
+    connect(ui_.cmd_port_close, &QPushButton::clicked, this, &Form1::cmd_port_close_Click);
+    connect(ui_.cmd_send_command, &QPushButton::clicked, this, &Form1::cmd_send_command_Click);
+    connect(ui_.cmd_clean_response, &QPushButton::clicked, this, &Form1::cmd_clean_response_Click);
+    connect(ui_.cmd_search_station, &QPushButton::clicked, this, &Form1::cmd_search_station_Click);
+    connect(ui_.SSTab1, &QTabWidget::currentChanged, this, [this] { SSTab1_Click(0); });
+    relay_key_presses(ui_.tx_command, [this](qint16 key) { tx_command_KeyPress(key); });
+    // A lost port is handled at once, so that a handler waiting on the drive
+    // sees the link gone when its wait returns.
+    connect(port_.get(), &SerialPort::lost, this, [this](const QString& reason) { port_control_.link_lost(reason); });
+}
+
+void Form1::show_message(const QString& text)
+{
+    if (!closing_)
+        show_message_box(this, text);
+}
+
+void Form1::Form_Load()
+{
+    vars_.is_linked = kFalse;
+    vars_.move_running = kFalse;
+}
+
+void Form1::cmd_port_open_Click() { port_control_.open(); }
+void Form1::cmd_port_close_Click() { port_control_.close(); }
+void Form1::close_timer1() { port_control_.close_timer1(); }
+
+void Form1::SSTab1_Click(qint16 PreviousTab)
+{
+    Q_UNUSED(PreviousTab);
+    if (vars_.is_linked != kTrue) {
+        show_message(QStringLiteral("Link first!"));
+        return;
+    }
+}
+
+void Form1::tx_command_KeyPress(qint16 KeyAscii) { terminal_.key_press(KeyAscii); }
+void Form1::cmd_send_command_Click() { terminal_.send(); }
+void Form1::cmd_clean_response_Click() { terminal_.clean(); }
+void Form1::cmd_search_station_Click() { stations_.search_click(); }
+void Form1::search_and_show_all_station() { stations_.search_and_show_all_station(); }
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // A handler may still sit in a wait (homing, a dwell, the search): make
+    // its waits end, keep it from writing, and keep it from showing boxes,
+    // so that the program ends promptly.
+    closing_ = true;
+    exchange_.shut_down();
+    ui_.Timer1->stop();
+    port_->close();
+    vars_.is_linked = kFalse;
+    event->accept();
+}
+
+}  // namespace mivo

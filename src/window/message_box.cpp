@@ -1,0 +1,14 @@
+#include "window/message_box.h"
+
+#include <QMessageBox>
+
+namespace mivo {
+
+void show_message_box(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("MIVO UI"), text, QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("message"));
+    box.exec();
+}
+
+}  // namespace mivo

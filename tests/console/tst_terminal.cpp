@@ -1,0 +1,121 @@
+// The "Terminal" page through the real window, against the drive simulator.
+#include "window/form1.h"
+#include "window/transcript_box.h"
+
+#include "../support/message_catcher.h"
+#include "../support/sim_line.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace mivo;
+
+class TestTerminal : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<sim::SimHarness> sim;
+    std::unique_ptr<Form1> form;
+    std::unique_ptr<MessageCatcher> messages;
+
+    QLineEdit* command() { return form->controls().tx_command; }
+    TranscriptBox* transcript() { return form->controls().tx_response; }
+
+    void type_and_enter(const QString& text)
+    {
+        QTest::keyClicks(command(), text);
+        QTest::keyClick(command(), Qt::Key_Return);
+    }
+
+private slots:
+    void init()
+    {
+        sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "1,5", "--home-ms", "300"});
+        form = std::make_unique<Form1>();
+        form->show();
+        messages = std::make_unique<MessageCatcher>();
+    }
+    void cleanup()
+    {
+        messages.reset();
+        form.reset();
+        sim.reset();
+    }
+
+    void enter_sends_the_line_and_shows_the_reply()
+    {
+        open_on(*form, *sim);
+        messages->take();
+        type_and_enter(QStringLiteral("ST 5"));
+        type_and_enter(QStringLiteral("RD 0 3"));
+        QCOMPARE(received_lines(*sim), (QStringList{"ST 5", "RD 0 3"}));
+        const QString shown = transcript()->text();
+        QVERIFY2(shown.startsWith(QStringLiteral("ST 5\r\n>RD 0 3\r\nP3=")), qPrintable(shown));
+        QVERIFY(shown.endsWith(QStringLiteral("\r>")));
+        QCOMPARE(transcript()->selectionStart(), shown.size());
+        QVERIFY(command()->text().isEmpty());
+        QVERIFY(messages->texts.isEmpty());
+        // The terminal leaves the exchange's variables alone.
+        QVERIFY(form->vars().last_command.isEmpty());
+        QVERIFY(form->vars().rx_text.isEmpty());
+    }
+
+    void send_button_with_an_empty_box_sends_a_cr_alone()
+    {
+        open_on(*form, *sim);
+        QTest::mouseClick(form->controls().cmd_send_command, Qt::LeftButton);
+        QCOMPARE(received_lines(*sim), QStringList{""});
+        QCOMPARE(transcript()->text(), QStringLiteral("\r\n"));  // station 0 is absent: no answer
+        // The transcript shows one line break per CR LF.
+        QCOMPARE(transcript()->toPlainText(), QStringLiteral("\n"));
+    }
+
+    void homing_typed_here_does_not_wait()
+    {
+        open_on(*form, *sim);
+        type_and_enter(QStringLiteral("ST 1"));
+        QElapsedTimer t;
+        t.start();
+        type_and_enter(QStringLiteral("HM"));
+        QVERIFY2(t.elapsed() < 300, "the terminal waited for the homing run");
+        QCOMPARE(transcript()->text(), QStringLiteral("ST 1\r\n>HM\r\n"));
+        QTest::qWait(400);
+        // The prompt that ends the homing run is taken by the next read.
+        type_and_enter(QString());
+        QCOMPARE(transcript()->text(), QStringLiteral("ST 1\r\n>HM\r\n\r\n>>"));
+    }
+
+    void link_first_while_closed()
+    {
+        QTest::mouseClick(form->controls().cmd_send_command, Qt::LeftButton);
+        QCOMPARE(messages->take(), QStringList{"Link First!"});
+        QTest::keyClicks(command(), QStringLiteral("ab"));
+        QCOMPARE(messages->take(), (QStringList{"Link First!", "Link First!"}));
+        QCOMPARE(command()->text(), QStringLiteral("ab"));  // the keys still reach the box
+        QTest::keyClick(command(), Qt::Key_Return);
+        QCOMPARE(messages->take(), QStringList{"Link First!"});
+        QVERIFY(transcript()->text().isEmpty());
+        QVERIFY(sim->rx_lines().empty());
+    }
+
+    void clean_response_in_any_state()
+    {
+        open_on(*form, *sim);
+        type_and_enter(QStringLiteral("ST 1"));
+        QTest::mouseClick(form->controls().cmd_clean_response, Qt::LeftButton);
+        QVERIFY(transcript()->text().isEmpty());
+        QVERIFY(transcript()->toPlainText().isEmpty());
+
+        // With the link closed (the tab control is then disabled, but the
+        // handler itself has no link test).
+        type_and_enter(QStringLiteral("ST 1"));
+        form->controls().cmd_port_close->click();
+        messages->take();
+        form->cmd_clean_response_Click();
+        QVERIFY(transcript()->text().isEmpty());
+        QVERIFY(messages->texts.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestTerminal)
+#include "tst_terminal.moc"

@@ -1,0 +1,242 @@
+// The command exchange and its waits, against a scripted in-process port.
+#include "link/command_exchange.h"
+#include "link/waits.h"
+
+#include "../support/scripted_port.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QtTest>
+
+using namespace mivo;
+
+class TestExchange : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScriptedPort> port;
+    FormVariables vars;
+    std::unique_ptr<CommandExchange> exchange;
+
+    // True once the event loop has run since the call.
+    static std::shared_ptr<bool> event_probe()
+    {
+        auto ran = std::make_shared<bool>(false);
+        QTimer::singleShot(0, [ran] { *ran = true; });
+        return ran;
+    }
+
+private slots:
+    void init()
+    {
+        port = std::make_unique<ScriptedPort>();
+        vars = FormVariables{};
+        exchange = std::make_unique<CommandExchange>(*port, vars);
+    }
+
+    void send_discards_the_reply_after_50_ms()
+    {
+        port->reply_next("ERR\r>", 2);
+        QElapsedTimer t;
+        t.start();
+        exchange->send_mivo_command(QStringLiteral("EN 1"));
+        QVERIFY(t.elapsed() > 50);
+        QCOMPARE(port->writes.size(), 1);
+        QCOMPARE(port->writes[0].bytes, QByteArray("EN 1\r"));
+        QCOMPARE(vars.last_command, QStringLiteral("EN 1"));
+        QVERIFY(vars.rx_text.isEmpty());
+        QCOMPARE(port->readAll(), QByteArray());  // the reply was taken
+    }
+
+    void only_exact_hm_waits_for_the_prompt_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("lower case") << "hm";
+        QTest::newRow("trailing blank") << "HM ";
+        QTest::newRow("leading blank") << " HM";
+    }
+    void only_exact_hm_waits_for_the_prompt()
+    {
+        QFETCH(QString, command);
+        port->reply_next(">", 400);
+        QElapsedTimer t;
+        t.start();
+        exchange->send_mivo_command(command);
+        QVERIFY(t.elapsed() > 50);
+        QVERIFY2(t.elapsed() < 400, "not a homing command, yet it waited for the prompt");
+        QCOMPARE(port->writes[0].bytes, command.toLatin1() + '\r');
+    }
+
+    void homing_waits_for_the_prompt_and_keeps_the_window_alive()
+    {
+        port->reply_next("\r>", 300);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(20);
+        QElapsedTimer t;
+        t.start();
+        exchange->send_mivo_command(QStringLiteral("HM"));
+        const qint64 took = t.elapsed();
+        QVERIFY(took >= 300);
+        QVERIFY2(took < 3000, "homing wait did not end on the prompt");
+        QVERIFY2(ticks >= 5, "events were not processed during the homing wait");
+        QCOMPARE(vars.last_command, QStringLiteral("HM"));
+    }
+
+    void get_cuts_the_value_line_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("parameter") << QByteArray("P3=120\r>") << "P3=" << "120";
+        QTest::newRow("hexadecimal") << QByteArray("1F\r>") << "" << "1F";
+        QTest::newRow("free text") << QByteArray("MIVO 2.31\r>") << "" << "MIVO 2.31";
+        QTest::newRow("target twice") << QByteArray("V1=V1=5\r>") << "V1=" << "5";
+        QTest::newRow("other case kept") << QByteArray("p3=120\r>") << "P3=" << "p3=120";
+        QTest::newRow("prompt only") << QByteArray(">") << "" << "";
+        QTest::newRow("no line end") << QByteArray("P3=12") << "P3=" << "";
+        QTest::newRow("silence") << QByteArray() << "P3=" << "";
+    }
+    void get_cuts_the_value_line()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, target);
+        QFETCH(QString, value);
+        vars.last_command = QStringLiteral("untouched");
+        port->reply_next(reply, 3);
+        exchange->get_mivo_response(QStringLiteral("RD 0 3"), target);
+        QCOMPARE(vars.reply_value, value);
+        QCOMPARE(vars.rx_text, QString::fromLatin1(reply));
+        QCOMPARE(vars.last_command, QStringLiteral("untouched"));
+        QCOMPARE(port->writes[0].bytes, QByteArray("RD 0 3\r"));
+        QCOMPARE(port->reads, 1);
+    }
+
+    void a_late_reply_is_taken_by_the_next_read()
+    {
+        port->reply_next("P3=120\r>", 80);
+        port->reply_next("P4=7\r>", 80);
+        exchange->get_mivo_response(QStringLiteral("RD 0 3"), QStringLiteral("P3="));
+        QCOMPARE(vars.reply_value, QString());
+        // The next read takes that reply's line as its own value.
+        exchange->get_mivo_response(QStringLiteral("RD 0 4"), QStringLiteral("P4="));
+        QCOMPARE(vars.reply_value, QStringLiteral("P3=120"));
+    }
+
+    void nothing_empties_the_buffer_before_a_write()
+    {
+        port->preload("stale\r>");
+        port->reply_next("P1=1\r>", 3);
+        exchange->get_mivo_response(QStringLiteral("RD 0 1"), QStringLiteral("P1="));
+        QCOMPARE(vars.reply_value, QStringLiteral("stale"));
+    }
+
+    void check_sees_the_prompt_within_its_window_data()
+    {
+        QTest::addColumn<int>("delay");
+        QTest::addColumn<bool>("result");
+        QTest::newRow("at once") << 3 << true;
+        QTest::newRow("140 ms after the write") << 140 << true;
+        QTest::newRow("never") << -1 << false;
+    }
+    void check_sees_the_prompt_within_its_window()
+    {
+        QFETCH(int, delay);
+        QFETCH(bool, result);
+        if (delay >= 0)
+            port->reply_next(">", delay);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(exchange->Check_MIVO_response(QStringLiteral("ST 7")), result);
+        QVERIFY(t.elapsed() > (result ? qMax(50, delay) : 150));
+        QCOMPARE(vars.last_command, QStringLiteral("ST 7\r"));
+        QCOMPARE(port->writes[0].bytes, QByteArray("ST 7\r"));
+    }
+
+    void check_takes_a_left_over_prompt_in_its_first_pass()
+    {
+        port->preload(">");
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(exchange->Check_MIVO_response(QStringLiteral("ST 3")));
+        QVERIFY(t.elapsed() > 55);
+        QCOMPARE(port->reads, 1);
+    }
+
+    void check_of_last_command_sends_a_cr_alone()
+    {
+        port->reply_next(">", 2);
+        port->reply_next(">", 2);
+        exchange->Check_MIVO_response(QStringLiteral("ST 4"));
+        QVERIFY(exchange->Check_MIVO_response(vars.last_command));
+        QCOMPARE(port->writes.size(), 2);
+        QCOMPARE(port->writes[1].bytes, QByteArray("\r"));
+        QCOMPARE(vars.last_command, QStringLiteral("\r"));
+    }
+
+    void waits_without_events()
+    {
+        auto ran = event_probe();
+        QElapsedTimer t;
+        t.start();
+        exchange->Delay_abs(20);
+        QVERIFY(t.elapsed() > 20);
+        QVERIFY(!*ran);
+        exchange->send_mivo_command(QStringLiteral("SV"));
+        QVERIFY(!*ran);
+        exchange->get_mivo_response(QStringLiteral("RV 0"), QString());
+        QVERIFY(!*ran);
+        QCoreApplication::processEvents();
+        QVERIFY(*ran);
+    }
+
+    void delay_processes_events()
+    {
+        auto ran = event_probe();
+        QElapsedTimer t;
+        t.start();
+        exchange->Delay(0);
+        QVERIFY(*ran);
+        QVERIFY(t.elapsed() >= 1);
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(10);
+        t.restart();
+        exchange->Delay(100);
+        QVERIFY(t.elapsed() > 100);
+        QVERIFY(ticks >= 5);
+    }
+
+    void closed_port_neither_written_nor_read()
+    {
+        port->close();
+        port->reply_next(">", 0);
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!exchange->Check_MIVO_response(QStringLiteral("ST 1")));
+        exchange->send_mivo_command(QStringLiteral("HM"));
+        exchange->get_mivo_response(QStringLiteral("RV 0"), QString());
+        QVERIFY2(t.elapsed() < 1000, "waits went on although the port is closed");
+        QVERIFY(port->writes.isEmpty());
+        QCOMPARE(port->reads, 0);
+        QVERIFY(vars.reply_value.isEmpty());
+    }
+
+    void a_closed_window_ends_the_homing_wait()
+    {
+        // No prompt ever comes; the window closes 100 ms into the wait.
+        QTimer::singleShot(100, [this] { exchange->shut_down(); });
+        QElapsedTimer t;
+        t.start();
+        exchange->send_mivo_command(QStringLiteral("HM"));
+        QVERIFY2(t.elapsed() < 2000, "the homing wait outlived the window");
+        const int writes = port->writes.size();
+        exchange->send_mivo_command(QStringLiteral("EN 0"));
+        QCOMPARE(port->writes.size(), writes);
+    }
+};
+
+QTEST_MAIN(TestExchange)
+#include "tst_exchange.moc"

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "link/serial_port.h"
+
+#include <QElapsedTimer>
+#include <QList>
+
+// An in-process port for fast tests of the exchange: it records every write
+// with its time and hands out scripted replies once they are due.
+class ScriptedPort : public mivo::SerialPort {
+public:
+    struct Write {
+        qint64 at_ms;
+        QByteArray bytes;
+    };
+
+    ScriptedPort() { clock_.start(); }
+
+    // The reply to the next write: the bytes become readable delay_ms after it.
+    void reply_next(const QByteArray& bytes, int delay_ms)
+    {
+        replies_.append({delay_ms, bytes});
+    }
+    // Bytes already waiting in the receive buffer.
+    void preload(const QByteArray& bytes) { pending_.append({clock_.elapsed(), bytes}); }
+
+    QList<Write> writes;
+    int reads = 0;
+
+    qint64 now_ms() const { return clock_.elapsed(); }
+
+    bool open(const QString&, const QString&) override { return open_ = true; }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    QString errorText() const override { return {}; }
+
+    void write(const QByteArray& bytes) override
+    {
+        writes.append({clock_.elapsed(), bytes});
+        if (!replies_.isEmpty()) {
+            const auto reply = replies_.takeFirst();
+            pending_.append({clock_.elapsed() + reply.delay_ms, reply.bytes});
+        }
+    }
+
+    QByteArray readAll() override
+    {
+        ++reads;
+        QByteArray out;
+        const qint64 now = clock_.elapsed();
+        while (!pending_.isEmpty() && pending_.first().due_ms <= now)
+            out += pending_.takeFirst().bytes;
+        return out;
+    }
+
+private:
+    struct Scripted {
+        int delay_ms;
+        QByteArray bytes;
+    };
+    struct Pending {
+        qint64 due_ms;
+        QByteArray bytes;
+    };
+    QList<Scripted> replies_;
+    QList<Pending> pending_;
+    QElapsedTimer clock_;
+    bool open_ = true;
+};
