@@ -58,8 +58,9 @@ void PortControl::close()
 
 void PortControl::close_timer1()
 {
-    // A QTimer reads as stopped as soon as it is stopped; nothing to wait on.
     c_.ui.Timer1->stop();
+    while (c_.ui.Timer1->isActive())
+        c_.ui.Timer1->stop();
 }
 
 void PortControl::link_lost(const QString& reason)

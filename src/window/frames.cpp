@@ -1,8 +1,11 @@
 // The two frames above the tab control: "Communication" and "States".
+#include "link/line_settings.h"
 #include "window/controls.h"
 #include "window/layout.h"
 #include "window/light.h"
 #include "window/value_box.h"
+
+#include <QSerialPortInfo>
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -26,8 +29,17 @@ void build_communication_frame(QWidget* form, Form1Controls& c)
 
     auto* comm = label(frame2, QStringLiteral("Label1"), QStringLiteral("Comm"), QRect(8, 64, 52, 26));
     c.cbb_port_num = combo(frame2, QStringLiteral("cbb_port_num"), QRect(60, 62, 76, 28), comm);
-    for (int n = 1; n <= 20; ++n)
+    QStringList numbered;
+    for (int n = 1; n <= 20; ++n) {
         c.cbb_port_num->addItem(QString::number(n));
+        numbered << system_port_name(QString::number(n));
+    }
+    // Then the ports the system reports that no number above reaches, such
+    // as USB adapters, by their system name.
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (!numbered.contains(info.systemLocation()) && !numbered.contains(info.portName()))
+            c.cbb_port_num->addItem(info.systemLocation());
+    }
     c.cbb_port_num->setEditText(QStringLiteral("2"));
     c.cmd_port_open = button(frame2, QStringLiteral("cmd_port_open"), QStringLiteral("Open"), QRect(142, 62, 78, 28));
     c.cmd_port_close = button(frame2, QStringLiteral("cmd_port_close"), QStringLiteral("Close"), QRect(226, 62, 78, 28));

@@ -164,6 +164,25 @@ private slots:
         QVERIFY(form->vars().reply_value.isEmpty());
     }
 
+    void closing_the_window_ends_a_waiting_handler()
+    {
+        PtyPair line;
+        open(line.path());
+        messages->take();
+        // The drive never ends its homing run; the user closes the window.
+        QTimer::singleShot(200, form.get(), [this] { form->close(); });
+        QElapsedTimer t;
+        t.start();
+        form->exchange().send_mivo_command(QStringLiteral("HM"));
+        QVERIFY2(t.elapsed() < 2000, "the homing wait kept the closed window alive");
+        QCOMPARE(line.receive(), QByteArray("HM\r"));
+        form->exchange().send_mivo_command(QStringLiteral("EN 0"));
+        form->exchange().Delay(1000);
+        QVERIFY2(t.elapsed() < 2000, "waits go on after the window closed");
+        QVERIFY(line.receive(50).isEmpty());
+        QVERIFY(messages->texts.isEmpty());
+    }
+
     void hang_up_noticed_inside_an_exchange()
     {
         PtyPair line;

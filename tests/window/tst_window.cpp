@@ -110,7 +110,7 @@ private slots:
     void lists()
     {
         auto* port = find<QComboBox>("cbb_port_num");
-        QCOMPARE(port->count(), 20);
+        QVERIFY(port->count() >= 20);  // then the system's other ports
         for (int i = 0; i < 20; ++i)
             QCOMPARE(port->itemText(i), QString::number(i + 1));
         QCOMPARE(find<QComboBox>("cbb_station_num")->count(), 0);
