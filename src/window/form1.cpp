@@ -8,6 +8,8 @@
 #include "window/transcript_box.h"
 #include "window/value_box.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
@@ -20,7 +22,15 @@ namespace mivo {
 
 namespace {
 constexpr int kPollIntervalMs = 500;
+
+// The window is a plain widget; tell assistive technology it is a window.
+QAccessibleInterface* window_accessible(const QString& class_name, QObject* object)
+{
+    if (class_name == QLatin1String(Form1::staticMetaObject.className()) && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
 }
+}  // namespace
 
 Form1::Form1(std::unique_ptr<SerialPort> port, QWidget* parent)
     : QWidget(parent),
@@ -31,6 +41,11 @@ Form1::Form1(std::unique_ptr<SerialPort> port, QWidget* parent)
       terminal_(context_),
       stations_(context_)
 {
+    static const bool factory_installed = [] {
+        QAccessible::installFactory(window_accessible);
+        return true;
+    }();
+    Q_UNUSED(factory_installed);
     port_->setObjectName(QStringLiteral("MSComm1"));
     build();
     connect_handlers();
@@ -65,6 +80,7 @@ void Form1::build()
     for (const auto& p : pages) {
         auto* page = new QWidget;
         page->setObjectName(QStringLiteral("page_%1").arg(QLatin1String(p.caption)));
+        page->setAccessibleName(QLatin1String(p.caption));
         p.build(page, ui_);
         ui_.SSTab1->addTab(page, QLatin1String(p.caption));
     }
@@ -81,11 +97,27 @@ void Form1::connect_handlers()
     connect(ui_.cmd_send_command, &QPushButton::clicked, this, &Form1::cmd_send_command_Click);
     connect(ui_.cmd_clean_response, &QPushButton::clicked, this, &Form1::cmd_clean_response_Click);
     connect(ui_.cmd_search_station, &QPushButton::clicked, this, &Form1::cmd_search_station_Click);
-    connect(ui_.SSTab1, &QTabWidget::currentChanged, this, [this] { SSTab1_Click(0); });
+    connect(ui_.SSTab1, &QTabWidget::currentChanged, this, &Form1::on_page_changed);
     relay_key_presses(ui_.tx_command, [this](qint16 key) { tx_command_KeyPress(key); });
     // A lost port is handled at once, so that a handler waiting on the drive
     // sees the link gone when its wait returns.
     connect(port_.get(), &SerialPort::lost, this, [this](const QString& reason) { port_control_.link_lost(reason); });
+}
+
+void Form1::on_page_changed(int page)
+{
+    // Assistive technology can switch pages that a mouse cannot reach; such
+    // a change is taken back.
+    if (!ui_.SSTab1->isEnabled() || !ui_.SSTab1->isTabEnabled(page)) {
+        const QSignalBlocker quiet(ui_.SSTab1);
+        ui_.SSTab1->setCurrentIndex(page_in_front_);
+        return;
+    }
+    const auto previous = static_cast<qint16>(page_in_front_);
+    page_in_front_ = page;
+    // The handler may show a message box; it runs once the page change
+    // itself has returned to whoever asked for it.
+    QTimer::singleShot(0, this, [this, previous] { SSTab1_Click(previous); });
 }
 
 void Form1::show_message(const QString& text)

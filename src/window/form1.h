@@ -50,6 +50,7 @@ private:
     void build();
     void connect_handlers();
     void show_message(const QString& text);
+    void on_page_changed(int page);
 
     std::unique_ptr<SerialPort> port_;
     Form1Controls ui_;
@@ -59,6 +60,7 @@ private:
     PortControl port_control_;
     Terminal terminal_;
     Stations stations_;
+    int page_in_front_ = kTerminalPage;
     bool closing_ = false;
 };
 

@@ -7,6 +7,7 @@
 
 #include <QSerialPortInfo>
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -41,6 +42,8 @@ void build_communication_frame(QWidget* form, Form1Controls& c)
             c.cbb_port_num->addItem(info.systemLocation());
     }
     c.cbb_port_num->setEditText(QStringLiteral("2"));
+    // Device paths are longer than the box; let the list show them whole.
+    c.cbb_port_num->view()->setMinimumWidth(220);
     c.cmd_port_open = button(frame2, QStringLiteral("cmd_port_open"), QStringLiteral("Open"), QRect(142, 62, 78, 28));
     c.cmd_port_close = button(frame2, QStringLiteral("cmd_port_close"), QStringLiteral("Close"), QRect(226, 62, 78, 28));
     c.cmd_port_close->setEnabled(false);

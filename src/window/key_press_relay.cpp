@@ -19,6 +19,8 @@ protected:
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
         qint16 code = 0;
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+            return false;  // moves the focus on; not typed into the box
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
             code = 13;
         else if (!key->text().isEmpty())

@@ -70,7 +70,10 @@ QComboBox* combo(QWidget* parent, const QString& name, QRect geometry, QLabel* c
     c->lineEdit()->setFont(c->font());
     if (caption) {
         caption->setBuddy(c);
+        // Screen readers name a combo box by its current text; its text
+        // field carries the caption, so that it can be found by it.
         c->setAccessibleName(caption->text());
+        c->lineEdit()->setAccessibleName(caption->text());
     }
     return c;
 }
@@ -100,9 +103,11 @@ ValueBox* value_box(QWidget* parent, const QString& name, const QString& caption
 Light* light(QWidget* parent, const QString& name, const QString& label_name, const QString& caption,
              QPoint centre, int label_top)
 {
-    label(parent, label_name, caption,
-          QRect(centre.x() - kLightCaptionWidth / 2, label_top, kLightCaptionWidth, kCaptionHeight), Qt::AlignHCenter);
+    auto* above = label(parent, label_name, caption,
+                        QRect(centre.x() - kLightCaptionWidth / 2, label_top, kLightCaptionWidth, kCaptionHeight),
+                        Qt::AlignHCenter);
     auto* l = new Light(caption, kLightDiameter, parent);
+    above->setBuddy(l);
     l->setObjectName(name);
     l->move(centre.x() - kLightDiameter / 2, centre.y() - kLightDiameter / 2);
     return l;

@@ -14,7 +14,7 @@ namespace {
 QAccessibleInterface* light_accessible(const QString& class_name, QObject* object)
 {
     if (class_name == QLatin1String(Light::staticMetaObject.className()) && object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Indicator);
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
     return nullptr;
 }
 

@@ -92,6 +92,8 @@ private slots:
         QTest::keyClicks(command(), QStringLiteral("ab"));
         QCOMPARE(messages->take(), (QStringList{"Link First!", "Link First!"}));
         QCOMPARE(command()->text(), QStringLiteral("ab"));  // the keys still reach the box
+        QTest::keyClick(command(), Qt::Key_Tab);  // leaving the box is no typing
+        QVERIFY(messages->texts.isEmpty());
         QTest::keyClick(command(), Qt::Key_Return);
         QCOMPARE(messages->take(), QStringList{"Link First!"});
         QVERIFY(transcript()->text().isEmpty());

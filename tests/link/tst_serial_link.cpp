@@ -84,6 +84,12 @@ private slots:
         QCOMPARE(messages->take(), QStringList{"Port Close"});
         verify_closed_controls();
         QVERIFY(!ui().SSTab1->isEnabled());
+        // A disabled tab control keeps its page, even when assistive
+        // technology asks for another one.
+        ui().SSTab1->setCurrentIndex(kSetupPage);
+        QCOMPARE(ui().SSTab1->currentIndex(), int(kTerminalPage));
+        QTest::qWait(20);
+        QVERIFY(messages->texts.isEmpty());
 
         // A new open does not bring the tab control back.
         open(line.path());

@@ -290,7 +290,7 @@ private slots:
         auto* tabs = find<QTabWidget>("SSTab1");
         QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(kSetupPage).center());
         QCOMPARE(tabs->currentIndex(), int(kSetupPage));  // the page stays in front
-        QCOMPARE(messages.texts, QStringList{"Link first!"});
+        QTRY_COMPARE(messages.texts, QStringList{"Link first!"});
         QCOMPARE(find<QLineEdit>("tx_position_settings(3)")->text(), QStringLiteral("0"));
     }
 };
