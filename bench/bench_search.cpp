@@ -62,7 +62,7 @@ int main(int argc, char* argv[])
     std::string all;
     for (int n = 0; n <= 31; ++n)
         all += (n ? "," : "") + std::to_string(n);
-    run("silent line", {"--stations", "", "--latency-ms", "3"}, 32 * 350.0);
-    run("32 drives", {"--stations", all, "--latency-ms", "3"}, 32 * 160.0);
+    run("silent line", {"--stations", "0", "--silent", "0"}, 32 * 350.0);
+    run("32 drives", {"--stations", all}, 32 * 160.0);
     return 0;
 }

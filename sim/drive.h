@@ -1,0 +1,75 @@
+// One drive on the line: its parameters, its motion and the commands it obeys.
+// Station selection is the line's business (see Simulator); a drive only
+// answers what reaches it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mivo::sim {
+
+// The station an "ST n" line selects (0..31, 32 for all), or nothing when the
+// line is not a well-formed station select.
+std::optional<int> station_selected_by(std::string_view line);
+
+// True for the empty line (blanks alone count as empty).
+bool is_empty_line(std::string_view line);
+
+class Drive {
+public:
+    static constexpr int kGroupSize[2] = {16, 7};  // P group, V group
+    static constexpr int kConfigIndex = 5;        // V5: the configuration word
+
+    // State word bits ("RV 2").
+    enum StateBit : unsigned {
+        MF = 1u << 0, Fault = 1u << 1, SVON = 1u << 2, DIR = 1u << 3,
+        NL = 1u << 4, PL = 1u << 5, HOME = 1u << 6, DO = 1u << 7,
+    };
+
+    struct Result {
+        std::vector<std::string> lines;  // value lines before the prompt
+        double busy_ms = 0;              // the drive works this long before it answers
+        bool save = false;               // "SV": keep the P and V groups
+    };
+
+    Drive(int home_ms, int save_ms);
+
+    // Obeys one line at time t_ms (monotonic ms). Time only moves forward.
+    Result execute(std::string_view line, double t_ms);
+
+    int param(int group, int index) const;
+    // Stores a value as "WT" would; false when group, index or value is out of range.
+    bool set_param(int group, int index, long long value);
+
+    // Live values at time t_ms.
+    std::int64_t position(double t_ms) const;
+    unsigned state_word(double t_ms) const;
+    unsigned input_word() const { return inputs_; }
+
+private:
+    void settle(double t_ms);
+    void start_move(std::int64_t target, double t_ms);
+
+    int home_ms_;
+    int save_ms_;
+    std::array<int, 16> p_;
+    std::array<int, 7> v_;
+    unsigned inputs_ = 0x1;  // DI1 high, DI2, DI3 and NL low
+    bool servo_on_ = false;
+    bool homed_ = false;
+    bool moving_negative_ = false;
+    int speed_ = 100;  // counts per 100 ms ("VA")
+
+    // Position: pos_ at anchor_ms_, then moving towards target_ at speed_ while move_active_.
+    std::int64_t pos_ = 0;
+    bool move_active_ = false;
+    double anchor_ms_ = 0;
+    std::int64_t target_ = 0;
+    std::optional<double> homing_until_;
+};
+
+}  // namespace mivo::sim
