@@ -17,6 +17,12 @@ SystemSerialPort::SystemSerialPort(QObject* parent) : SerialPort(parent)
     connect(&port_, &QSerialPort::errorOccurred, this, &SystemSerialPort::on_error);
 }
 
+SystemSerialPort::~SystemSerialPort()
+{
+    port_.disconnect(this);
+    port_.close();
+}
+
 bool SystemSerialPort::open(const QString& port_name, const QString& settings)
 {
     error_text_.clear();

@@ -12,6 +12,7 @@ class SystemSerialPort final : public SerialPort {
     Q_OBJECT
 public:
     explicit SystemSerialPort(QObject* parent = nullptr);
+    ~SystemSerialPort() override;
 
     bool open(const QString& port_name, const QString& settings) override;
     void close() override;

@@ -52,7 +52,13 @@ Form1::Form1(std::unique_ptr<SerialPort> port, QWidget* parent)
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The handlers' state goes before the QWidget base; keep a closing port
+    // from reaching them.
+    port_->disconnect(this);
+    port_->close();
+}
 
 void Form1::build()
 {
