@@ -64,7 +64,7 @@ bool Stations::search_and_show_all_station()
     }
     append_station(protocol::kBroadcastStation);
     list->setEditText(QString());
-    return finished;
+    return finished && link_up();
 }
 
 void Stations::append_station(int station)

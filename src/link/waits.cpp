@@ -5,11 +5,15 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
 #include <thread>
 
 namespace mivo {
 
 namespace {
+
+constexpr qint64 kMaxTimerMs = std::numeric_limits<int>::max();
 
 bool is_over(const QElapsedTimer& clock, qint32 msecond)
 {
@@ -47,8 +51,11 @@ void wait_with_events(qint32 msecond, const bool* cancelled)
     wake.setTimerType(Qt::PreciseTimer);
     while (!is_over(clock, msecond) && !(cancelled && *cancelled)) {
         if (!wake.isActive()) {
+            // QTimer takes an int of milliseconds; a longer wait just wakes
+            // and re-arms.
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(time_left(clock, msecond));
-            wake.start(std::max<std::chrono::milliseconds>(left, std::chrono::milliseconds(1)));
+            wake.start(std::clamp<std::chrono::milliseconds>(left, std::chrono::milliseconds(1),
+                                                             std::chrono::milliseconds(kMaxTimerMs)));
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }

@@ -15,11 +15,8 @@ public:
 
     const QString& text() const { return raw_; }
     void setText(const QString& text);
+    // Appends at the end and puts the caret there, so the newest text is in view.
     void append(const QString& text);
-
-    // Caret position counted in the raw text; the caret is put at the end
-    // after every append.
-    qsizetype selectionStart() const { return raw_.size(); }
 
 private:
     QString shown(const QString& raw);

@@ -66,17 +66,24 @@ private slots:
 
         // While the sweep runs, its own button and the station choice wait.
         bool disabled_during_sweep = false;
-        QTimer::singleShot(500, this, [&] {
+        QObject during;
+        QTimer::singleShot(500, &during, [&] {
             disabled_during_sweep = !form->controls().cmd_search_station->isEnabled() &&
                                     !form->controls().cmd_set_station->isEnabled() &&
-                                    stations()->currentText().toInt() > 0;
+                                    !stations()->currentText().isEmpty() && stations()->currentText() != u"9";
         });
+        // "Search Station" comes back only once "Search finished." is closed.
+        bool disabled_while_message_shown = false;
+        messages->on_message = [&](const QString&) {
+            disabled_while_message_shown = !form->controls().cmd_search_station->isEnabled();
+        };
         search();
 
         QCOMPARE(listed(), QStringList{"32"});
         QCOMPARE(stations()->currentText(), QString());
         QCOMPARE(messages->take(), QStringList{"Search finished."});
         QVERIFY(disabled_during_sweep);
+        QVERIFY(disabled_while_message_shown);
         QVERIFY(form->controls().cmd_search_station->isEnabled());
         QVERIFY(form->controls().cmd_set_station->isEnabled());
         QVERIFY(!form->controls().Timer1->isActive());  // left off until a station is set
@@ -114,7 +121,8 @@ private slots:
         open_on(*form, sim);
         messages->take();
         double closed_at = 0;
-        QTimer::singleShot(1200, this, [&] {
+        QObject during;
+        QTimer::singleShot(1200, &during, [&] {
             closed_at = sim::SimHarness::now_ms();
             form->controls().cmd_port_close->click();
         });

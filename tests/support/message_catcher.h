@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 // Reads and closes the console's message boxes as a user would: whenever a
 // modal box is up, its text is recorded and its OK button clicked.
 class MessageCatcher : public QObject {
@@ -19,6 +21,8 @@ public:
     }
 
     QStringList texts;
+    // Called with each message while its box is still up.
+    std::function<void(const QString&)> on_message;
 
     QStringList take()
     {
@@ -35,6 +39,8 @@ private:
             return;
         handled_ = box;
         texts << box->text();
+        if (on_message)
+            on_message(box->text());
         box->button(QMessageBox::Ok)->click();
     }
 
