@@ -1,6 +1,7 @@
 #include "window/form1.h"
 
 #include "link/system_serial_port.h"
+#include "window/accessibility.h"
 #include "window/key_press_relay.h"
 #include "window/layout.h"
 #include "window/light.h"
@@ -8,8 +9,6 @@
 #include "window/transcript_box.h"
 #include "window/value_box.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
@@ -22,14 +21,6 @@ namespace mivo {
 
 namespace {
 constexpr int kPollIntervalMs = 500;
-
-// The window is a plain widget; tell assistive technology it is a window.
-QAccessibleInterface* window_accessible(const QString& class_name, QObject* object)
-{
-    if (class_name == QLatin1String(Form1::staticMetaObject.className()) && object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
-    return nullptr;
-}
 }  // namespace
 
 Form1::Form1(std::unique_ptr<SerialPort> port, QWidget* parent)
@@ -41,11 +32,7 @@ Form1::Form1(std::unique_ptr<SerialPort> port, QWidget* parent)
       terminal_(context_),
       stations_(context_)
 {
-    static const bool factory_installed = [] {
-        QAccessible::installFactory(window_accessible);
-        return true;
-    }();
-    Q_UNUSED(factory_installed);
+    install_accessibility_roles();
     port_->setObjectName(QStringLiteral("MSComm1"));
     build();
     connect_handlers();

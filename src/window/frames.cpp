@@ -5,13 +5,12 @@
 #include "window/light.h"
 #include "window/value_box.h"
 
-#include <QSerialPortInfo>
-
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSerialPortInfo>
 
 namespace mivo::layout {
 

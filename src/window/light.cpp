@@ -1,7 +1,5 @@
 #include "window/light.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QPainter>
 
 namespace mivo {
@@ -9,25 +7,8 @@ namespace mivo {
 const QColor Light::kRed{255, 0, 0};
 const QColor Light::kGreen{0, 255, 0};
 
-namespace {
-
-QAccessibleInterface* light_accessible(const QString& class_name, QObject* object)
-{
-    if (class_name == QLatin1String(Light::staticMetaObject.className()) && object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
-    return nullptr;
-}
-
-}  // namespace
-
 Light::Light(const QString& caption, int diameter, QWidget* parent) : QWidget(parent), diameter_(diameter)
 {
-    static const bool factory_installed = [] {
-        QAccessible::installFactory(light_accessible);
-        return true;
-    }();
-    Q_UNUSED(factory_installed);
-
     setAccessibleName(caption);
     setAccessibleDescription(QStringLiteral("green"));
     setFixedSize(diameter, diameter);

@@ -6,6 +6,7 @@
 
 #include "../support/message_catcher.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -172,6 +173,10 @@ private slots:
         for (int i = 0; i < 5; ++i)
             QCOMPARE(find<Light>(QStringLiteral("mivo_DI_state_light(%1)").arg(i))->accessibleName(), inputs[i]);
         QCOMPARE(find<Light>("comm_state_light")->accessibleName(), QStringLiteral("Comm"));
+
+        // Roles for assistive technology: the window is a window, a light a graphic.
+        QCOMPARE(QAccessible::queryAccessibleInterface(form.get())->role(), QAccessible::Window);
+        QCOMPARE(QAccessible::queryAccessibleInterface(all.first())->role(), QAccessible::Graphic);
 
         Light* dir = find<Light>("mivo_state_light(3)");
         dir->show_bit(true);
