@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console/availability.h"
+
 #include <QString>
 
 #include <functional>
@@ -12,13 +14,18 @@ class CommandExchange;
 class SerialPort;
 
 // What the logic behind the window's handlers works with: the controls, the
-// window's shared variables, the port and the exchange, and the message box.
+// window's shared variables, the port and the exchange, the message box and
+// the rules that say which controls can be used.
 struct ConsoleContext {
     Form1Controls& ui;
     FormVariables& vars;
     SerialPort& MSComm1;
     CommandExchange& exchange;
     std::function<void(const QString&)> show_message;
+    // Puts the enabled state of every control and page on the window.
+    std::function<void(const Availability::State&)> apply_availability;
+
+    Availability availability;
 
     // Counts successful opens, so that a handler that waited through a
     // "Close" and a new "Open" can tell it is no longer on its own link.
@@ -26,6 +33,19 @@ struct ConsoleContext {
 
     // The link this handler started on is still open.
     bool link_still_up(quint64 session) const;
+
+    // Tells the availability rules what happened and applies the outcome:
+    // report([](Availability& a) { a.link_opened(); }).
+    template <typename Event>
+    void report(Event&& event)
+    {
+        event(availability);
+        apply_availability(availability.state());
+    }
+
+    // Switches Timer1 on, unless the link is closed: the poll never runs
+    // while it is.
+    void start_timer1();
 };
 
 }  // namespace mivo

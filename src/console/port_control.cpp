@@ -9,7 +9,6 @@
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -33,11 +32,7 @@ void PortControl::open()
     ++c_.link_session;
     c_.vars.is_linked = kTrue;
     c_.ui.comm_state_light->setFillColor(Light::kRed);
-    c_.ui.cmd_port_open->setEnabled(false);
-    c_.ui.cmd_port_close->setEnabled(true);
-    c_.ui.cbb_station_num->setEnabled(true);
-    c_.ui.cmd_search_station->setEnabled(true);
-    c_.ui.cmd_set_station->setEnabled(true);
+    c_.report([](Availability& a) { a.link_opened(); });
     c_.show_message(QStringLiteral("Port Open"));
 }
 
@@ -53,7 +48,7 @@ void PortControl::close()
     c_.vars.is_linked = kFalse;
     c_.ui.comm_state_light->setFillColor(Light::kGreen);
     c_.show_message(QStringLiteral("Port Close"));
-    show_closed_state();
+    c_.report([](Availability& a) { a.link_closed(); });
 }
 
 void PortControl::close_timer1()
@@ -71,23 +66,13 @@ void PortControl::link_lost(const QString& reason)
     c_.ui.Timer1->stop();
     c_.vars.is_linked = kFalse;
     c_.ui.comm_state_light->setFillColor(Light::kGreen);
-    show_closed_state();
+    c_.report([](Availability& a) { a.link_closed(); });
     // The loss may be noticed in the middle of an exchange that must not
     // process events; the message waits for the event loop.
     auto show = c_.show_message;
     QTimer::singleShot(0, c_.ui.cmd_port_open, [show, reason] {
         show(QStringLiteral("CommPort lost: %1").arg(reason));
     });
-}
-
-void PortControl::show_closed_state()
-{
-    c_.ui.cmd_port_open->setEnabled(true);
-    c_.ui.cmd_port_close->setEnabled(false);
-    c_.ui.cbb_station_num->setEnabled(false);
-    c_.ui.cmd_search_station->setEnabled(false);
-    c_.ui.cmd_set_station->setEnabled(false);
-    c_.ui.SSTab1->setEnabled(false);
 }
 
 }  // namespace mivo

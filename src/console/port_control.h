@@ -24,8 +24,6 @@ public:
     void link_lost(const QString& reason);
 
 private:
-    void show_closed_state();
-
     ConsoleContext& c_;
 };
 

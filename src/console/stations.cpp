@@ -1,10 +1,13 @@
 #include "console/stations.h"
 
 #include "console/console_context.h"
+#include "console/monitoring.h"
 #include "link/command_exchange.h"
 #include "link/form_variables.h"
 #include "protocol/command_lines.h"
+#include "protocol/reply_values.h"
 #include "window/controls.h"
+#include "window/value_box.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -15,25 +18,13 @@ namespace mivo {
 
 void Stations::search_click()
 {
-    // Selecting a station in the middle of the sweep would mix its exchange
-    // into the probes and leave the line on another station than the list
-    // suggests, so the station controls wait for the sweep too.
-    c_.ui.cmd_search_station->setEnabled(false);
-    c_.ui.cmd_set_station->setEnabled(false);
-    c_.ui.cbb_station_num->setEnabled(false);
-
+    c_.report([](Availability& a) { a.search_started(); });
     const bool finished = search_and_show_all_station();
-
     // When the link went away mid-sweep, "Close" (or the loss) has already
-    // told the user and left these controls disabled for the closed port.
-    if (!finished)
-        return;
-    c_.show_message(QStringLiteral("Search finished."));
-    if (c_.vars.is_linked == kTrue) {
-        c_.ui.cmd_search_station->setEnabled(true);
-        c_.ui.cmd_set_station->setEnabled(true);
-        c_.ui.cbb_station_num->setEnabled(true);
-    }
+    // told the user.
+    if (finished)
+        c_.show_message(QStringLiteral("Search finished."));
+    c_.report([](Availability& a) { a.search_ended(); });
 }
 
 bool Stations::search_and_show_all_station()
@@ -65,6 +56,51 @@ bool Stations::search_and_show_all_station()
     append_station(protocol::kBroadcastStation);
     list->setEditText(QString());
     return finished && link_up();
+}
+
+void Stations::set_station_click()
+{
+    const QString text = c_.ui.cbb_station_num->currentText();
+    const std::optional<qint16> station = protocol::to_int16(text);
+    // Text that is no number would still go out in the select line and
+    // leave the drives on some station nobody chose; refuse it first.
+    if (!station) {
+        c_.show_message(QStringLiteral("Type a station number: 0 to 31, or 32 for all stations."));
+        return;
+    }
+    const bool broadcast = *protocol::parse_decimal(text) == protocol::kBroadcastStation;
+    const quint64 session = c_.link_session;
+    auto link_up = [&] { return c_.link_still_up(session); };
+
+    c_.ui.Timer1->stop();
+    // The select line goes out twice, text as typed.
+    const QString line = protocol::station_select_line(text);
+    for (int i = 0; i < 2; ++i) {
+        c_.exchange.send_mivo_command(line);
+        c_.exchange.Delay(CommandExchange::kReplyWaitMs);
+        if (!link_up())
+            return;
+    }
+    c_.vars.station_num = *station;
+
+    if (!broadcast) {
+        const bool answered = monitoring_.get_and_show_RV_Group(protocol::kValueVersion);
+        if (!answered) {
+            // The version shown belonged to the station selected before.
+            c_.ui.lb_rv_feedback(protocol::kValueVersion)->setText(QString());
+        }
+        c_.show_message(answered ? QStringLiteral("Set OK.")
+                                 : QStringLiteral("Station %1 did not answer.").arg(text.trimmed()));
+        if (!link_up())
+            return;
+        c_.report([](Availability& a) { a.station_selected(Availability::Mode::Normal); });
+        c_.start_timer1();
+        return;
+    }
+    c_.start_timer1();
+    c_.report([](Availability& a) { a.station_selected(Availability::Mode::Broadcast); });
+    c_.show_message(QStringLiteral("Switch to Broadcast Mode."));
+    c_.show_message(QStringLiteral("States wiil not response!"));
 }
 
 void Stations::append_station(int station)

@@ -3,21 +3,26 @@
 namespace mivo {
 
 struct ConsoleContext;
+class Monitoring;
 
-// Finding the stations on the line.
+// Finding the stations on the line and selecting one, or all of them.
 class Stations {
 public:
-    explicit Stations(ConsoleContext& context) : c_(context) {}
+    Stations(ConsoleContext& context, Monitoring& monitoring) : c_(context), monitoring_(monitoring) {}
 
     void search_click();  // "Search Station"
     // Probes every station number and lists those that answer, then 32.
     // Returns false when the link went away during the sweep.
     bool search_and_show_all_station();
 
+    // "Set Station": the station in the box, or 32 for broadcast mode.
+    void set_station_click();
+
 private:
     void append_station(int station);
 
     ConsoleContext& c_;
+    Monitoring& monitoring_;
 };
 
 }  // namespace mivo

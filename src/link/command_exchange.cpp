@@ -38,7 +38,9 @@ QString CommandExchange::read_text()
 
 void CommandExchange::Delay(qint32 msecond)
 {
-    wait_with_events(msecond, &shut_down_);
+    // A wait whose link went away (closed by a handler that ran inside it,
+    // or lost) ends early; its caller sees the link down and stops.
+    wait_with_events(msecond, [this] { return !link_up(); });
 }
 
 void CommandExchange::Delay_abs(qint32 msecond)
@@ -54,6 +56,7 @@ void CommandExchange::send_mivo_command(QString command)
 
     if (command != protocol::home_line()) {
         vars_.rx_text = read_text();
+        discarded_ = vars_.rx_text;
         vars_.rx_text.clear();
         return;
     }
@@ -67,15 +70,17 @@ void CommandExchange::send_mivo_command(QString command)
         accumulated += vars_.rx_text;
         Delay(kPollStepMs);
         QCoreApplication::processEvents();
-    } while (!accumulated.contains(kPrompt) && clock.elapsed() <= kHomingLimitMs && link_up());
+    } while (!accumulated.contains(kPrompt) && clock.elapsed() <= homing_limit_ms_ && link_up());
+    discarded_ = accumulated;
 }
 
-void CommandExchange::get_mivo_response(QString command, const QString& replace_target)
+bool CommandExchange::get_mivo_response(QString command, const QString& replace_target)
 {
     write_text(command + kCr);
     Delay_abs(kReplyWaitMs);
     vars_.rx_text = read_text();
     vars_.reply_value = protocol::remove_target(protocol::value_line(vars_.rx_text), replace_target);
+    return vars_.rx_text.contains(kCr);
 }
 
 bool CommandExchange::Check_MIVO_response(const QString& check_command)

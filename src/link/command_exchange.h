@@ -29,15 +29,25 @@ public:
     void send_mivo_command(QString command);
     // Writes a command and leaves the text of its first reply line, with
     // every occurrence of replace_target removed, in reply_value. A reply
-    // without a line end counts as no reply: reply_value is then empty.
-    void get_mivo_response(QString command, const QString& replace_target);
+    // without a line end counts as no reply: reply_value is then empty and
+    // the result false.
+    bool get_mivo_response(QString command, const QString& replace_target);
     // Writes a command and tells whether the prompt came back within the
     // prompt window. last_command is emptied before check_command is read,
     // so handing in last_command itself sends a CR alone.
     bool Check_MIVO_response(const QString& check_command);
 
+    // Processes window events while it waits; ends early when the link
+    // goes away, so every caller tests the link when it returns.
     void Delay(qint32 msecond);
     void Delay_abs(qint32 msecond);
+
+    // What the last send_mivo_command read and threw away (for "HM", all
+    // that came during the wait): whether the drive answered at all.
+    const QString& discarded_text() const { return discarded_; }
+
+    // Tests shorten the homing limit instead of waiting ten minutes.
+    void set_homing_limit_ms(qint32 limit) { homing_limit_ms_ = limit; }
 
     // The window is going away: waits that process events end at once and
     // nothing more is written.
@@ -55,6 +65,8 @@ private:
     SerialPort& port_;
     FormVariables& vars_;
     bool shut_down_ = false;
+    QString discarded_;
+    qint32 homing_limit_ms_ = kHomingLimitMs;
 };
 
 }  // namespace mivo

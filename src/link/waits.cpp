@@ -38,7 +38,7 @@ void wait_without_events(qint32 msecond)
         std::this_thread::sleep_for(time_left(clock, msecond));
 }
 
-void wait_with_events(qint32 msecond, const bool* cancelled)
+void wait_with_events(qint32 msecond, const std::function<bool()>& stop)
 {
     QElapsedTimer clock;
     clock.start();
@@ -49,7 +49,7 @@ void wait_with_events(qint32 msecond, const bool* cancelled)
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
-    while (!is_over(clock, msecond) && !(cancelled && *cancelled)) {
+    while (!is_over(clock, msecond) && !(stop && stop())) {
         if (!wake.isActive()) {
             // QTimer takes an int of milliseconds; a longer wait just wakes
             // and re-arms.

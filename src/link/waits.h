@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <chrono>
+#include <functional>
 
 namespace mivo {
 
@@ -15,7 +16,7 @@ void wait_without_events(qint32 msecond);
 
 // Lets the window process its pending events at least once, then blocks in
 // the event loop until the next event or the deadline, and so on until the
-// time is up. Returns early, after that first pass, when *cancelled is true.
-void wait_with_events(qint32 msecond, const bool* cancelled = nullptr);
+// time is up. Returns early, after that first pass, once stop() is true.
+void wait_with_events(qint32 msecond, const std::function<bool()>& stop = {});
 
 }  // namespace mivo

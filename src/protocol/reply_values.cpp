@@ -256,4 +256,70 @@ std::optional<qint16> hex_to_int16(QStringView text)
     return static_cast<qint16>(quint16(hex->value)); // two's complement (C++20)
 }
 
+namespace {
+
+template <std::size_t N>
+std::array<bool, N> low_bits(qint32 word)
+{
+    std::array<bool, N> bits{};
+    for (std::size_t i = 0; i < N; ++i)
+        bits[i] = (word & (qint32(1) << i)) != 0;
+    return bits;
+}
+
+// Where each box's bits sit in the word: its lower bit, and whether it has a
+// second one above it.
+struct ConfigField {
+    int lower_bit;
+    bool two_bits;
+};
+constexpr std::array<ConfigField, kConfigBoxes> kConfigFields{
+    {{0, true}, {2, false}, {3, false}, {4, false}, {5, false}, {6, true}}};
+
+} // namespace
+
+std::optional<std::array<bool, 8>> state_lights(QStringView value_line)
+{
+    const std::optional<qint32> word = hex_to_int32(value_line);
+    if (!word)
+        return std::nullopt;
+    return low_bits<8>(*word);
+}
+
+std::optional<std::array<bool, 4>> input_lights(QStringView value_line)
+{
+    const std::optional<qint16> word = hex_to_int16(value_line);
+    if (!word)
+        return std::nullopt;
+    return low_bits<4>(*word);
+}
+
+ConfigIndexes decode_config(qint16 word)
+{
+    const auto bit = [word](int i) { return (word >> i) & 1; };
+    ConfigIndexes indexes{};
+    for (int box = 0; box < kConfigBoxes; ++box) {
+        const ConfigField f = kConfigFields[box];
+        // The lower bit of a pair is the more significant bit of the index.
+        indexes[box] = f.two_bits ? 2 * bit(f.lower_bit) + bit(f.lower_bit + 1) : bit(f.lower_bit);
+    }
+    return indexes;
+}
+
+int compose_config(const ConfigIndexes& indexes)
+{
+    int word = 0;
+    for (int box = 0; box < kConfigBoxes; ++box) {
+        const int index = indexes[box];
+        if (index < 0 || index >= kConfigBoxItems[box])
+            continue;
+        const ConfigField f = kConfigFields[box];
+        if (f.two_bits)
+            word |= ((index >> 1) << f.lower_bit) | ((index & 1) << (f.lower_bit + 1));
+        else
+            word |= index << f.lower_bit;
+    }
+    return word;
+}
+
 } // namespace mivo::protocol

@@ -11,6 +11,7 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include <array>
 #include <optional>
 
 namespace mivo::protocol {
@@ -44,5 +45,24 @@ std::optional<qint32> to_int32(QStringView text);
 // fits the positive range ("00010" -> 16, "0FFFF" -> no value).
 std::optional<qint32> hex_to_int32(QStringView text);
 std::optional<qint16> hex_to_int16(QStringView text);
+
+// The lights of the state word ("RV 2", bits 0..7) and of the input word
+// ("RV 5", bits 0..3), from the value line: true for a set bit. Higher bits
+// are ignored. Nothing when the line is not a hexadecimal number of the
+// word's width, so that the lights keep what they showed.
+std::optional<std::array<bool, 8>> state_lights(QStringView value_line);
+std::optional<std::array<bool, 4>> input_lights(QStringView value_line);
+
+// The configuration word (V5) and the list indexes of its six option boxes:
+// box 0 bits 0-1, box 1 bit 2, box 2 bit 3, box 3 bit 4, box 4 bit 5, box 5
+// bits 6-7. A two-bit box's index is 2 x lower bit + higher bit. Bits 8-15
+// have no box.
+constexpr int kConfigBoxes = 6;
+constexpr std::array<int, kConfigBoxes> kConfigBoxItems{4, 2, 2, 2, 2, 4};
+using ConfigIndexes = std::array<int, kConfigBoxes>;
+
+ConfigIndexes decode_config(qint16 word);
+// 0..255. An index outside its box's list contributes no bits.
+int compose_config(const ConfigIndexes& indexes);
 
 } // namespace mivo::protocol

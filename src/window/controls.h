@@ -18,7 +18,7 @@ class TranscriptBox;
 class ValueBox;
 
 // Every control of the window that the handlers touch, by its own name.
-// Arrays keep the members' indices; lb_rv_feedback has members 0, 3 and 4.
+// Arrays keep the members' indices.
 struct Form1Controls {
     // "Communication"
     QComboBox* cbb_port_num = nullptr;
@@ -34,7 +34,13 @@ struct Form1Controls {
     std::array<Light*, 8> mivo_state_light{};
     std::array<Light*, 5> mivo_DI_state_light{};
 
-    std::array<ValueBox*, 5> lb_rv_feedback{};  // members 1 and 2 stay null
+    // The value boxes lb_rv_feedback(0) "Position Feedback", (3) "CFG" and
+    // (4) "MIVO Version:". The array has no other members: any other number
+    // gives nullptr.
+    ValueBox* lb_rv_feedback(int index) const;
+    ValueBox* lb_rv_feedback_0 = nullptr;
+    ValueBox* lb_rv_feedback_3 = nullptr;
+    ValueBox* lb_rv_feedback_4 = nullptr;
 
     QTabWidget* SSTab1 = nullptr;
     QTimer* Timer1 = nullptr;
@@ -68,6 +74,16 @@ struct Form1Controls {
     std::array<QComboBox*, 6> cbb_config{};
     QPushButton* cmd_config_apply = nullptr;
 };
+
+inline ValueBox* Form1Controls::lb_rv_feedback(int index) const
+{
+    switch (index) {
+    case 0: return lb_rv_feedback_0;
+    case 3: return lb_rv_feedback_3;
+    case 4: return lb_rv_feedback_4;
+    default: return nullptr;
+    }
+}
 
 // Page indices of SSTab1.
 enum Page : int { kTerminalPage = 0, kMotionPage = 1, kSetupPage = 2, kConfigPage = 3 };

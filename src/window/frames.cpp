@@ -23,9 +23,9 @@ void build_communication_frame(QWidget* form, Form1Controls& c)
     c.sh_run->move(12, 29);
     auto* version = label(frame2, QStringLiteral("Label22"), QStringLiteral("MIVO Version:"), QRect(38, 26, 92, 22));
     version->setFont(ui_font(kVersionFontPt));
-    c.lb_rv_feedback[4] = value_box(frame2, member_name("lb_rv_feedback", 4), version->text(),
+    c.lb_rv_feedback_4 = value_box(frame2, member_name("lb_rv_feedback", 4), version->text(),
                                     QRect(132, 26, 171, 22), Qt::AlignHCenter);
-    c.lb_rv_feedback[4]->setFont(ui_font(kVersionFontPt));
+    c.lb_rv_feedback_4->setFont(ui_font(kVersionFontPt));
 
     auto* comm = label(frame2, QStringLiteral("Label1"), QStringLiteral("Comm"), QRect(8, 64, 52, 26));
     c.cbb_port_num = combo(frame2, QStringLiteral("cbb_port_num"), QRect(60, 62, 76, 28), comm);

@@ -67,6 +67,9 @@ QComboBox* combo(QWidget* parent, const QString& name, QRect geometry, QLabel* c
     auto* c = place(new QComboBox(parent), name, geometry);
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed is what is sent: with 0, 5, 32 listed, a typed "3" must
+    // not grow into "32" and put every drive on the line into broadcast.
+    c->setCompleter(nullptr);
     c->lineEdit()->setFont(c->font());
     if (caption) {
         caption->setBuddy(c);

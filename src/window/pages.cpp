@@ -73,7 +73,7 @@ void build_motion_page(QWidget* page, Form1Controls& c)
 
     auto* position = label(page, QStringLiteral("Label18"), QStringLiteral("Position Feedback"),
                            QRect(344, 104, 156, 24));
-    c.lb_rv_feedback[0] = value_box(page, member_name("lb_rv_feedback", 0), position->text(),
+    c.lb_rv_feedback_0 = value_box(page, member_name("lb_rv_feedback", 0), position->text(),
                                     QRect(344, 130, 156, 28), Qt::AlignRight);
 
     c.cmd_mivo_enable = button(page, QStringLiteral("cmd_mivo_enable"), QStringLiteral("Servo ON"),
@@ -153,7 +153,7 @@ void build_config_page(QWidget* page, Form1Controls& c)
     }
 
     auto* cfg = label(page, QStringLiteral("Label21"), QStringLiteral("CFG"), QRect(4, 150, 112, 26), Qt::AlignRight);
-    c.lb_rv_feedback[3] = value_box(page, member_name("lb_rv_feedback", 3), cfg->text(), QRect(120, 150, 80, 26),
+    c.lb_rv_feedback_3 = value_box(page, member_name("lb_rv_feedback", 3), cfg->text(), QRect(120, 150, 80, 26),
                                     Qt::AlignHCenter);
     c.cmd_config_apply = button(page, QStringLiteral("cmd_config_apply"), QStringLiteral("Apply"),
                                 QRect(566, 146, 110, 38));

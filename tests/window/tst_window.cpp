@@ -210,7 +210,7 @@ private slots:
     {
         QVERIFY(!form->findChild<QObject*>("lb_rv_feedback(1)"));
         QVERIFY(!form->findChild<QObject*>("lb_rv_feedback(2)"));
-        QVERIFY(!form->controls().lb_rv_feedback[1] && !form->controls().lb_rv_feedback[2]);
+        QVERIFY(!form->controls().lb_rv_feedback(1) && !form->controls().lb_rv_feedback(2));
         const struct {
             const char* name;
             const char* caption;

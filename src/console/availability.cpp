@@ -1,0 +1,73 @@
+#include "console/availability.h"
+
+namespace mivo {
+
+void Availability::link_opened()
+{
+    linked_ = true;
+}
+
+void Availability::link_closed()
+{
+    linked_ = false;
+    tabs_ = false;
+}
+
+void Availability::search_started()
+{
+    searching_ = true;
+}
+
+void Availability::search_ended()
+{
+    searching_ = false;
+}
+
+void Availability::station_selected(Mode mode)
+{
+    mode_ = mode;
+    tabs_ = true;
+}
+
+void Availability::cycle_started()
+{
+    ++cycles_;
+    stoppable_ = true;
+}
+
+void Availability::cycle_stop_pressed()
+{
+    stoppable_ = false;
+}
+
+void Availability::cycle_ended()
+{
+    if (cycles_ > 0)
+        --cycles_;
+    stoppable_ = false;
+}
+
+Availability::State Availability::state() const
+{
+    State s;
+    s.cmd_port_open = !linked_;
+    s.cmd_port_close = linked_;
+    // Selecting a station in the middle of the sweep would mix its exchange
+    // into the probes and leave the line on another station than the list
+    // suggests, so the station controls wait for the sweep too.
+    s.cbb_station_num = linked_ && !searching_;
+    s.cmd_search_station = linked_ && !searching_;
+    s.cmd_set_station = linked_ && !searching_;
+    s.SSTab1 = tabs_;
+
+    // In broadcast mode no drive answers, so the pages that read the drive
+    // stay closed; a cycle keeps only "Motion" reachable.
+    const bool idle = cycles_ == 0;
+    const bool reads_possible = mode_ != Mode::Broadcast;
+    s.pages = {idle, true, idle && reads_possible, idle && reads_possible};
+    s.cmd_start_move = !stoppable_;
+    s.cmd_stop_move = stoppable_;
+    return s;
+}
+
+}  // namespace mivo

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+
+namespace mivo {
+
+// Which controls and pages can be used, decided in one place. Handlers
+// report what happened; the window applies the resulting state to its
+// widgets. Nothing here knows about widgets.
+class Availability {
+public:
+    enum class Mode { None, Normal, Broadcast };
+
+    // The enabled flag of every control whose flag the console changes.
+    struct State {
+        bool cmd_port_open = true;
+        bool cmd_port_close = false;
+        bool cbb_station_num = false;
+        bool cmd_search_station = false;
+        bool cmd_set_station = false;
+        bool SSTab1 = true;
+        std::array<bool, 4> pages{true, true, true, true};
+        bool cmd_start_move = true;
+        bool cmd_stop_move = false;
+
+        bool operator==(const State&) const = default;
+    };
+
+    void link_opened();
+    // By "Close", or by the port going away under us.
+    void link_closed();
+    void search_started();
+    void search_ended();
+    void station_selected(Mode mode);
+    void cycle_started();
+    // "Stop": the running cycle finishes its iteration, "Start Move" is back.
+    void cycle_stop_pressed();
+    void cycle_ended();
+
+    State state() const;
+    Mode mode() const { return mode_; }
+    bool cycle_running() const { return cycles_ > 0; }
+
+private:
+    bool linked_ = false;
+    bool searching_ = false;
+    // The whole tab control: usable at load, closed with the link, opened
+    // again only by a station selection.
+    bool tabs_ = true;
+    Mode mode_ = Mode::None;
+    // Cycles under way: a second "Start Move" pressed while a stopped cycle
+    // finishes runs inside that cycle's wait.
+    int cycles_ = 0;
+    bool stoppable_ = false;
+};
+
+}  // namespace mivo

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace mivo {
+
+struct ConsoleContext;
+
+// The poll of the selected drive: position feedback, state and input lights,
+// and the activity light that blinks with every tick.
+class Monitoring {
+public:
+    explicit Monitoring(ConsoleContext& context) : c_(context) {}
+
+    // One poll tick, as the "FeedBack" boxes choose; nothing on the line in
+    // broadcast mode or with both boxes clear.
+    void Timer1_Timer();
+    // Poll ticks back to back, at least one, until more than msecond have
+    // passed; processes no events of its own. Returns early when the link
+    // goes away.
+    void Delay_and_Trigger_Timer1(qint32 msecond);
+    // Reads live value RV_Group_num into lb_rv_feedback(RV_Group_num) with
+    // Timer1 off, then switches Timer1 on. A reply without a value line
+    // leaves the box as it was; the result tells whether one came.
+    bool get_and_show_RV_Group(qint16 RV_Group_num);
+    void update_states();
+    void update_DI_states();
+
+private:
+    // Timer1_Timer; false when the tick put nothing on the line.
+    bool tick();
+    bool poll();
+
+    ConsoleContext& c_;
+};
+
+}  // namespace mivo

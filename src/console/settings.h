@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QStringList>
+#include <QtGlobal>
+
+namespace mivo {
+
+struct ConsoleContext;
+
+// The "Setup" and "Config" pages: the drive's P and V parameter groups, the
+// save command, and the configuration word (V5) with its six option boxes.
+class Settings {
+public:
+    explicit Settings(ConsoleContext& context) : c_(context) {}
+
+    // "Setup" came to the front: the P group, then the V group, and one
+    // message for every entry that brought no number back.
+    void read_groups();
+    // Each reads its whole group with Timer1 off, then switches it on, and
+    // returns the names ("P3", "V2") of the entries that brought no number.
+    QStringList get_All_and_show_P_group();
+    QStringList get_All_and_show_V_group();
+
+    // A key typed into tx_position_settings(index) (group 0) or
+    // tx_v_group(index) (group 1); Enter writes the entry. The box still
+    // receives the key.
+    void key_press(int group, int index, qint16 key_ascii);
+    void save_click();  // "Save"
+
+    // "Config" came to the front.
+    void get_and_show_MIVO_config();
+    void apply_click();  // "Apply"
+    void set_new_config();
+
+private:
+    ConsoleContext& c_;
+};
+
+}  // namespace mivo
