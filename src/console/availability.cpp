@@ -58,7 +58,10 @@ Availability::State Availability::state() const
     s.cbb_station_num = linked_ && !searching_;
     s.cmd_search_station = linked_ && !searching_;
     s.cmd_set_station = linked_ && !searching_;
-    s.SSTab1 = tabs_;
+    // The sweep moves the line through every station: a page read or a
+    // terminal line in the middle would answer for a drive nobody chose and
+    // could hide a station from the list.
+    s.SSTab1 = tabs_ && !searching_;
 
     // In broadcast mode no drive answers, so the pages that read the drive
     // stay closed; a cycle keeps only "Motion" reachable.

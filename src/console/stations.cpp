@@ -53,9 +53,14 @@ bool Stations::search_and_show_all_station()
             append_station(n);
         QCoreApplication::processEvents();
     }
-    append_station(protocol::kBroadcastStation);
+    finished = finished && link_up();
+    // A sweep cut short must not leave a list that looks complete.
+    if (finished)
+        append_station(protocol::kBroadcastStation);
+    else
+        list->clear();
     list->setEditText(QString());
-    return finished && link_up();
+    return finished;
 }
 
 void Stations::set_station_click()

@@ -53,7 +53,8 @@ QString system_port_name(const QString& comm_text)
 #endif
         }
     }
-    return comm_text;
+    // Blanks around a typed path are no part of any device name.
+    return comm_text.trimmed();
 }
 
 }  // namespace mivo

@@ -24,6 +24,14 @@ QString format_number(qint64 v)
     return QString::number(v);
 }
 
+qsizetype first_unsendable(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i].unicode() > 0xFF)
+            return i;
+    return -1;
+}
+
 QString station_select_line(const QString& station_text)
 {
     return QStringLiteral("ST ") + station_text;

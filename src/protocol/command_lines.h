@@ -8,6 +8,7 @@
 // Text the user typed (station text, speed) is passed through unchanged.
 
 #include <QString>
+#include <QStringView>
 #include <QtGlobal>
 
 namespace mivo::protocol {
@@ -40,6 +41,10 @@ constexpr int kLastStation = 31;
 constexpr int kBroadcastStation = 32;
 
 QString format_number(qint64 v);
+
+// A line goes on the wire one byte per character. The position of the first
+// character that has no byte of its own (outside Latin-1), or -1.
+qsizetype first_unsendable(QStringView text);
 
 // "ST " + the station text exactly as typed (no trimming, no check).
 QString station_select_line(const QString& station_text);

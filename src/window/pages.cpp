@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace mivo::layout {
 
 void build_terminal_page(QWidget* page, Form1Controls& c)
@@ -18,6 +20,9 @@ void build_terminal_page(QWidget* page, Form1Controls& c)
     auto* command = label(page, QStringLiteral("Label44"), QStringLiteral("Command"), QRect(4, 12, 84, 26),
                           Qt::AlignRight);
     c.tx_command = edit(page, QStringLiteral("tx_command"), QString(), QRect(92, 10, 372, 28), command);
+    // A line is sent as typed or pasted, whatever its length; the box would
+    // otherwise cut it at 32767 characters without a word.
+    c.tx_command->setMaxLength(std::numeric_limits<int>::max());
     c.cmd_send_command = button(page, QStringLiteral("cmd_send_command"), QStringLiteral("Send"),
                                 QRect(470, 10, 82, 28));
     c.cmd_clean_response = button(page, QStringLiteral("cmd_clean_response"), QStringLiteral("Clean Response"),

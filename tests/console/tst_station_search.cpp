@@ -131,9 +131,9 @@ private slots:
         search();
         QVERIFY2(t.elapsed() < 3000, "the sweep went on after the port was closed");
 
-        // One message, the close's own; the list holds what was found.
+        // One message, the close's own; no list that looks like a whole sweep.
         QCOMPARE(messages->take(), QStringList{"Port Close"});
-        QCOMPARE(listed(), (QStringList{"0", "1", "32"}));
+        QCOMPARE(listed(), QStringList{});
         QVERIFY(!form->controls().cmd_search_station->isEnabled());
         QVERIFY(closed_at > 0);
         for (const auto& e : sim.wire_log())

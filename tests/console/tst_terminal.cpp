@@ -87,6 +87,33 @@ private slots:
         QCOMPARE(transcript()->text(), QStringLiteral("ST 1\r\n>HM\r\n\r\n>>"));
     }
 
+    void only_what_was_typed_goes_out()
+    {
+        open_on(*form, *sim);
+        messages->take();
+        // A character without a byte of its own: refused, nothing sent, the
+        // box keeps the text.
+        for (const QString& typed : {QStringLiteral("RD 0 3 \u20ac"), QStringLiteral("ST \U0001F600")}) {
+            command()->setText(typed);
+            QTest::keyClick(command(), Qt::Key_Return);
+            QCOMPARE(messages->take().size(), 1);
+            QCOMPARE(command()->text(), typed);
+        }
+        QVERIFY(sim->rx_lines().empty());
+        QVERIFY(transcript()->text().isEmpty());
+
+        // Latin-1 goes out byte for byte; a long line goes out whole.
+        command()->setText(QStringLiteral("\u00e9"));
+        QTest::keyClick(command(), Qt::Key_Return);
+        const QString long_line(40000, u'A');
+        command()->setText(long_line);
+        QTest::keyClick(command(), Qt::Key_Return);
+        QVERIFY(transcript()->text().startsWith(QStringLiteral("\u00e9\r\n")));
+        QVERIFY(transcript()->text().contains(QStringLiteral("\r\n") + long_line + QStringLiteral("\r\n")));
+        const auto log = sim->wire_log();
+        QCOMPARE(log.front().bytes, std::string("\xe9"));
+    }
+
     void link_first_while_closed()
     {
         QTest::mouseClick(form->controls().cmd_send_command, Qt::LeftButton);

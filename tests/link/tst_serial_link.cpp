@@ -137,8 +137,9 @@ private slots:
             QCOMPARE(messages->take(), (QStringList{"MIVO CommPort Fail", "CommPort Close"}));
         }
 
+        // Blanks around a typed path are ignored, as around a number.
         PtyPair line;
-        open(line.path());
+        open(QStringLiteral("  %1 ").arg(line.path()));
         QCOMPARE(messages->take(), QStringList{"Port Open"});
         QCOMPARE(form->vars().is_linked, kTrue);
     }
