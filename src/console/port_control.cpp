@@ -69,9 +69,12 @@ void PortControl::link_lost(const QString& reason)
     c_.report([](Availability& a) { a.link_closed(); });
     // The loss may be noticed in the middle of an exchange that must not
     // process events; the message waits for the event loop.
+    // The system's reason is often a stale error of some earlier call, so
+    // the user is told what happened in words right for every loss; the
+    // reason went to stderr above.
     auto show = c_.show_message;
-    QTimer::singleShot(0, c_.ui.cmd_port_open, [show, reason] {
-        show(QStringLiteral("CommPort lost: %1").arg(reason));
+    QTimer::singleShot(0, c_.ui.cmd_port_open, [show] {
+        show(QStringLiteral("CommPort lost: the device hung up or was removed."));
     });
 }
 

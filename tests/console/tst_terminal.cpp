@@ -114,6 +114,31 @@ private slots:
         QCOMPARE(log.front().bytes, std::string("\xe9"));
     }
 
+    void transcript_keeps_a_scrollback_and_short_lines()
+    {
+        TranscriptBox box;
+        // A long run without a line end is shown in pieces; the text stays exact.
+        const QString run(2 * TranscriptBox::kShownLineChars + 10, u'U');
+        box.append(QStringLiteral("RV 0\r\n") + run + QStringLiteral("\r>"));
+        QCOMPARE(box.text(), QStringLiteral("RV 0\r\n") + run + QStringLiteral("\r>"));
+        const QStringList shown = box.toPlainText().split(u'\n');
+        QCOMPARE(shown.size(), 1 + 3 + 1);
+        for (const QString& line : shown)
+            QVERIFY(line.size() <= TranscriptBox::kShownLineChars);
+        QCOMPARE(shown.mid(1, 3).join(QString()), run);
+
+        // Beyond the scrollback the oldest text goes, in the store and on the pane.
+        const QString chunk = QString(999, u'x') + u'\r';
+        for (qsizetype kept = 0; kept < 2 * TranscriptBox::kKeptChars; kept += chunk.size())
+            box.append(chunk);
+        box.append(QStringLiteral("last>"));
+        QVERIFY(box.text().size() <= TranscriptBox::kKeptChars + TranscriptBox::kKeptChars / 4);
+        QVERIFY(box.text().endsWith(chunk + QStringLiteral("last>")));
+        QVERIFY(!box.text().contains(u'U'));
+        QVERIFY(box.document()->blockCount() <= TranscriptBox::kShownLines);
+        QVERIFY(box.toPlainText().endsWith(QStringLiteral("\nlast>")));
+    }
+
     void link_first_while_closed()
     {
         QTest::mouseClick(form->controls().cmd_send_command, Qt::LeftButton);
