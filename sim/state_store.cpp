@@ -9,6 +9,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace mivo::sim {
 
 StateStore::StateStore(std::string path) : path_(std::move(path))
@@ -66,15 +70,25 @@ bool StateStore::save(int station, const Drive& drive, std::string& error)
             text << st << ' ' << (key.first == 0 ? 'P' : 'V') << key.second << '=' << value << '\n';
 
     // Write a sibling and rename it, so a crash never leaves half a file.
+    // The sibling is made anew and never through a symbolic link, which in
+    // a shared directory another account could have put there.
     const std::string tmp = path_ + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::trunc);
-        out << text.str();
-        out.flush();
-        if (!out) {
-            error = "cannot write " + tmp + ": " + std::strerror(errno);
-            return false;
-        }
+    struct stat st{};
+    if (::lstat(tmp.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ::unlink(tmp.c_str());  // left over from a crash
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "cannot write " + tmp + ": " + (errno == EEXIST ? "something else is there" : std::strerror(errno));
+        return false;
+    }
+    const std::string bytes = text.str();
+    const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    const int saved = errno;
+    ::close(fd);
+    if (!written) {
+        error = "cannot write " + tmp + ": " + std::strerror(saved);
+        ::unlink(tmp.c_str());
+        return false;
     }
     if (std::rename(tmp.c_str(), path_.c_str()) != 0) {
         error = "cannot replace " + path_ + ": " + std::strerror(errno);

@@ -5,6 +5,9 @@
 #include <ctime>
 #include <stdexcept>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace mivo::sim {
 
 double monotonic_ms()
@@ -51,9 +54,17 @@ std::string format_event(const WireEvent& event)
 WireLog::WireLog(const std::string& file, bool keep_in_memory) : keep_in_memory_(keep_in_memory)
 {
     if (!file.empty()) {
-        file_ = std::fopen(file.c_str(), "w");
-        if (!file_)
-            throw std::runtime_error("cannot open log file " + file + ": " + std::strerror(errno));
+        // Never write through a symbolic link: in a shared directory another
+        // account could point it at one of ours.
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0)
+            file_ = ::fdopen(fd, "w");
+        if (!file_) {
+            const std::string reason = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
+            if (fd >= 0)
+                ::close(fd);
+            throw std::runtime_error("cannot open log file " + file + ": " + reason);
+        }
     }
 }
 

@@ -179,6 +179,7 @@ private slots:
     void liveValuesAndMotion();
     void homingHoldsThePrompt();
     void saveSurvivesRestart();
+    void noWritingThroughPlantedLinks();
     // The line
     void wireLog();
     void clientClosesAndReopens();
@@ -403,6 +404,29 @@ void TestSim::saveSurvivesRestart()
     // A damaged memory is reported, not silently replaced by defaults.
     std::ofstream(state) << "5 P6=1234\n5 P99=1\n";
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, SimHarness({"--state", state}));
+}
+
+void TestSim::noWritingThroughPlantedLinks()
+{
+    // Someone else's links where the log and the save's sibling go.
+    QTemporaryDir dir;
+    const QString victim = dir.filePath("victim");
+    std::ofstream(victim.toStdString()) << "precious\n";
+    const QString log = dir.filePath("wire.log");
+    const QString state = dir.filePath("drives.state");
+    QVERIFY(QFile::link(victim, log));
+    QVERIFY(QFile::link(victim, state + ".tmp"));
+
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, SimHarness({"--log", log.toStdString()}));
+    {
+        SimHarness sim({"--stations", "0", "--state", state.toStdString(), "--save-ms", "0"});
+        Port port(sim.path());
+        QCOMPARE(port.ask("WT 0 6 1234"), QByteArray(">"));
+        QCOMPARE(port.ask("SV"), QByteArray(">"));
+    }
+    QFile f(victim);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("precious\n"));
 }
 
 void TestSim::wireLog()
