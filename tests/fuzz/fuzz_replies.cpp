@@ -1,12 +1,13 @@
-// libFuzzer target for the reply parsers: whatever a drive (or line noise)
-// sends must never crash the console, and the conversions must agree with
-// each other. Built and run by scripts/fuzz-replies.
+// libFuzzer target for the reply parsers, the light mapping and the
+// configuration word: whatever a drive (or line noise) sends must never
+// crash the console, and the conversions must agree with each other. Built and run by scripts/fuzz-replies.
 //
 // Input layout: the first byte gives the length (0..7) of a removal target
 // taken from the following bytes; the rest is the received text. All bytes
 // are read as Latin-1, one character per byte, as the serial port hands them
 // over.
 
+#include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
 
 #include <QByteArray>
@@ -103,6 +104,31 @@ void check_decimal_reference(QStringView text, const std::optional<double>& d)
         check(d.has_value() && *d == reference);
 }
 
+// The lights show the low bits of exactly the words the hex readers accept.
+void check_lights(QStringView text, const std::optional<qint32>& h32, const std::optional<qint16>& h16)
+{
+    const auto states = state_lights(text);
+    const auto inputs = input_lights(text);
+    check(states.has_value() == h32.has_value());
+    check(inputs.has_value() == h16.has_value());
+    for (int i = 0; states && i < 8; ++i)
+        check((*states)[i] == (((*h32 >> i) & 1) != 0));
+    for (int i = 0; inputs && i < 4; ++i)
+        check((*inputs)[i] == (((*h16 >> i) & 1) != 0));
+}
+
+// Decoding picks an item of every box, and composing it back gives the low
+// eight bits of the word.
+void check_config(const std::optional<qint16>& word)
+{
+    if (!word)
+        return;
+    const ConfigIndexes boxes = decode_config(*word);
+    for (int b = 0; b < kConfigBoxes; ++b)
+        check(boxes[b] >= 0 && boxes[b] < kConfigBoxItems[b]);
+    check(compose_config(boxes) == (*word & 0xFF));
+}
+
 void check_numbers(QStringView text)
 {
     const std::optional<double> d = parse_decimal(text);
@@ -131,6 +157,8 @@ void check_numbers(QStringView text)
 
     const std::optional<qint32> h32 = hex_to_int32(text);
     const std::optional<qint16> h16 = hex_to_int16(text);
+    check_lights(text, h32, h16);
+    check_config(to_int16(text));
     const QStringView digits = trimmed(text);
     if (!all_hex(digits)) {
         check(!h32 && !h16);
@@ -187,6 +215,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(value == QString(line).remove(target, Qt::CaseSensitive));
     check(value.size() <= line.size());
 
+    // Whatever the port hands over is one byte per character, and so could
+    // go back on the wire as it is.
+    check(first_unsendable(received) == -1);
     check_numbers(received);
     check_numbers(line);
     check_numbers(value);
