@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+class QLineEdit;
+
 namespace mivo {
 
 struct ConsoleContext;
@@ -33,6 +35,11 @@ public:
     void set_new_config();
 
 private:
+    // Reads group 0 (P) or 1 (V) into its boxes; see get_All_and_show_P_group.
+    QStringList read_group(int group);
+    // tx_position_settings(index) or tx_v_group(index); nullptr for others.
+    QLineEdit* parameter_box(int group, int index) const;
+
     ConsoleContext& c_;
 };
 

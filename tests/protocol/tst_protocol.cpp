@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QtTest>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -68,6 +69,9 @@ private slots:
     void hex_to_int16();
 
     void numbers_ignore_default_locale();
+
+    void config_word_data();
+    void config_word();
 };
 
 void TestProtocol::command_lines_data()
@@ -492,6 +496,41 @@ void TestProtocol::numbers_ignore_default_locale()
     QCOMPARE(mivo::protocol::parse_decimal(u"1.5"), std::optional<double>(1.5));
     QCOMPARE(mivo::protocol::parse_decimal(u"1,5"), std::optional<double>());
     QCOMPARE(mivo::protocol::to_int32(u"1.000"), std::optional<qint32>(1));
+}
+
+void TestProtocol::config_word_data()
+{
+    // The word read and the box indexes it gives; the word those indexes
+    // write back. A row without a word read only composes.
+    QTest::addColumn<bool>("decodes");
+    QTest::addColumn<int>("read");
+    QTest::addColumn<QList<int>>("indexes");
+    QTest::addColumn<int>("written");
+
+    QTest::newRow("0") << true << 0 << QList<int>{0, 0, 0, 0, 0, 0} << 0;
+    QTest::newRow("1: lower bit is the index's high bit") << true << 1 << QList<int>{2, 0, 0, 0, 0, 0} << 1;
+    QTest::newRow("2: higher bit is the index's low bit") << true << 2 << QList<int>{1, 0, 0, 0, 0, 0} << 2;
+    QTest::newRow("64") << true << 64 << QList<int>{0, 0, 0, 0, 0, 2} << 64;
+    QTest::newRow("128") << true << 128 << QList<int>{0, 0, 0, 0, 0, 1} << 128;
+    QTest::newRow("255") << true << 255 << QList<int>{3, 1, 1, 1, 1, 3} << 255;
+    QTest::newRow("256: bit 8 has no box") << true << 256 << QList<int>{0, 0, 0, 0, 0, 0} << 0;
+    QTest::newRow("-1: two's complement, high bits dropped") << true << -1 << QList<int>{3, 1, 1, 1, 1, 3} << 255;
+    QTest::newRow("94") << true << 94 << QList<int>{1, 1, 1, 1, 0, 2} << 94;
+    QTest::newRow("index outside its list gives no bits") << false << 0 << QList<int>{4, 1, 2, -1, 0, 1} << 132;
+}
+
+void TestProtocol::config_word()
+{
+    QFETCH(bool, decodes);
+    QFETCH(int, read);
+    QFETCH(QList<int>, indexes);
+    QFETCH(int, written);
+
+    ConfigIndexes boxes{};
+    std::copy(indexes.begin(), indexes.end(), boxes.begin());
+    if (decodes)
+        QCOMPARE(decode_config(qint16(read)), boxes);
+    QCOMPARE(compose_config(boxes), written);
 }
 
 QTEST_APPLESS_MAIN(TestProtocol)
