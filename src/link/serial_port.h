@@ -24,7 +24,10 @@ public:
     // without processing events, and nothing would send them meanwhile.
     virtual void write(const QByteArray& bytes) = 0;
 
-    // Everything received since the previous read; never waits.
+    // What has been received since the previous read, up to kReadCapBytes;
+    // never waits. A line that keeps sending cannot hold a read, nor grow
+    // the console: beyond the cap the bytes wait for the next read.
+    static constexpr qsizetype kReadCapBytes = 16 * 1024;
     virtual QByteArray readAll() = 0;
 
     virtual QString errorText() const = 0;

@@ -2,7 +2,11 @@
 
 #include "link/line_settings.h"
 
+#include <QtGlobal>
+
+#ifdef Q_OS_UNIX
 #include <poll.h>
+#endif
 
 namespace mivo {
 
@@ -10,6 +14,20 @@ namespace {
 // A write to a serial line at 115200 baud drains in well under this; the
 // limit only keeps a stuck adapter from freezing the window for good.
 constexpr int kWriteDrainLimitMs = 2000;
+
+// Whether the system may hold bytes or a hang-up for the port. A zero-time
+// poll() answers without the TimeoutError that every empty
+// waitForReadyRead(0) raises; where there is no poll(), that wait decides alone.
+bool system_has_input(const QSerialPort& port)
+{
+#ifdef Q_OS_UNIX
+    pollfd pfd{static_cast<int>(port.handle()), POLLIN, 0};
+    return ::poll(&pfd, 1, 0) > 0;
+#else
+    Q_UNUSED(port);
+    return true;
+#endif
+}
 }  // namespace
 
 SystemSerialPort::SystemSerialPort(QObject* parent) : SerialPort(parent)
@@ -37,6 +55,9 @@ bool SystemSerialPort::open(const QString& port_name, const QString& settings)
     port_.setDataBits(line->data_bits);
     port_.setStopBits(line->stop_bits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
+    // Unsolicited bytes (a streaming drive, a noisy cable) stop at this
+    // buffer instead of growing the console; a drive's replies are tiny.
+    port_.setReadBufferSize(kReadCapBytes);
     if (!port_.open(QIODevice::ReadWrite)) {
         error_text_ = port_.errorString();
         return false;
@@ -72,15 +93,13 @@ QByteArray SystemSerialPort::readAll()
 {
     if (!port_.isOpen())
         return {};
-    QByteArray data = port_.readAll();
+    QByteArray data = port_.read(kReadCapBytes);
     // Bytes that arrived since the last event-loop pass are still in the
-    // kernel; fetch them without waiting. waitForReadyRead(0) also notices a
-    // hang-up, which then closes the port through on_error.
-    pollfd pfd{static_cast<int>(port_.handle()), POLLIN, 0};
-    while (port_.isOpen() && ::poll(&pfd, 1, 0) > 0 && port_.waitForReadyRead(0)) {
-        data += port_.readAll();
-        pfd.revents = 0;
-    }
+    // system; fetch them without waiting, but only what is there now and up
+    // to the cap. waitForReadyRead(0) also notices a hang-up, which then
+    // closes the port through on_error.
+    while (data.size() < kReadCapBytes && port_.isOpen() && system_has_input(port_) && port_.waitForReadyRead(0))
+        data += port_.read(kReadCapBytes - data.size());
     return data;
 }
 

@@ -139,6 +139,21 @@ private slots:
         QVERIFY(box.toPlainText().endsWith(QStringLiteral("\nlast>")));
     }
 
+    void a_streaming_line_is_read_a_bounded_piece_at_a_time()
+    {
+        // The drive starts streaming after the first line it receives.
+        sim::SimHarness streaming({"--stations", "1", "--burst", "3000000"});
+        open_on(*form, streaming);
+        type_and_enter(QStringLiteral("ST 1"));
+        QTest::qWait(300);
+        for (int i = 0; i < 4; ++i) {
+            const qsizetype before = transcript()->text().size();
+            type_and_enter(QString());
+            const qsizetype taken = transcript()->text().size() - before - 2;  // after the CR LF
+            QVERIFY2(taken > 0 && taken <= mivo::SerialPort::kReadCapBytes, qPrintable(QString::number(taken)));
+        }
+    }
+
     void link_first_while_closed()
     {
         QTest::mouseClick(form->controls().cmd_send_command, Qt::LeftButton);
