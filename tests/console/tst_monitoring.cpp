@@ -5,7 +5,7 @@
 #include "window/light.h"
 #include "window/value_box.h"
 
-#include "../support/message_catcher.h"
+#include "../support/console_fixture.h"
 #include "../support/pty_pair.h"
 #include "../support/sim_line.h"
 
@@ -27,19 +27,13 @@ struct Line {
 
 }  // namespace
 
-class TestMonitoring : public QObject {
+class TestMonitoring : public QObject, ConsoleFixture {
     Q_OBJECT
-
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<MessageCatcher> messages;
-
-    const Form1Controls& ui() { return form->controls(); }
 
     void select_on(const sim::SimHarness& sim, const QString& station)
     {
         open_on(*form, sim);
-        ui().cbb_station_num->setEditText(station);
-        ui().cmd_set_station->click();
+        set_station(station);
         messages->take();
         ui().Timer1->stop();  // the test runs the ticks itself
     }
@@ -83,17 +77,8 @@ class TestMonitoring : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        form = std::make_unique<Form1>();
-        form->show();
-        messages = std::make_unique<MessageCatcher>();
-    }
-    void cleanup()
-    {
-        messages.reset();
-        form.reset();
-    }
+    void init() { start_console(); }
+    void cleanup() { stop_console(); }
 
     void tick_reads_what_the_boxes_choose()
     {

@@ -3,7 +3,7 @@
 #include "window/form1.h"
 #include "window/value_box.h"
 
-#include "../support/message_catcher.h"
+#include "../support/console_fixture.h"
 #include "../support/sim_line.h"
 
 #include <QComboBox>
@@ -16,14 +16,11 @@
 
 using namespace mivo;
 
-class TestSelection : public QObject {
+class TestSelection : public QObject, ConsoleFixture {
     Q_OBJECT
 
     std::unique_ptr<sim::SimHarness> sim;
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<MessageCatcher> messages;
 
-    const Form1Controls& ui() { return form->controls(); }
     QTabWidget* tabs() { return ui().SSTab1; }
 
     void open()
@@ -33,16 +30,7 @@ class TestSelection : public QObject {
         sim->clear_log();
     }
 
-    void select(const QString& text)
-    {
-        ui().cbb_station_num->setEditText(text);
-        QTest::mouseClick(ui().cmd_set_station, Qt::LeftButton);
-    }
-
-    void click_tab(int page)
-    {
-        QTest::mouseClick(tabs()->tabBar(), Qt::LeftButton, {}, tabs()->tabBar()->tabRect(page).center());
-    }
+    void select(const QString& text) { set_station(text); }
 
     bool pages_available(std::initializer_list<bool> expected)
     {
@@ -67,14 +55,11 @@ private slots:
     void init()
     {
         sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "3,5"});
-        form = std::make_unique<Form1>();
-        form->show();
-        messages = std::make_unique<MessageCatcher>();
+        start_console();
     }
     void cleanup()
     {
-        messages.reset();
-        form.reset();
+        stop_console();
         sim.reset();
     }
 

@@ -3,7 +3,7 @@
 #include "window/form1.h"
 #include "window/value_box.h"
 
-#include "../support/message_catcher.h"
+#include "../support/console_fixture.h"
 #include "../support/scripted_port.h"
 #include "../support/sim_line.h"
 
@@ -60,21 +60,15 @@ double rx_time(const sim::SimHarness& sim, const std::string& line)
 
 }  // namespace
 
-class TestSettings : public QObject {
+class TestSettings : public QObject, ConsoleFixture {
     Q_OBJECT
-
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<MessageCatcher> messages;
-
-    const Form1Controls& ui() { return form->controls(); }
 
     // A window on a scripted port, opened; the port stays the window's.
     ScriptedPort* scripted_form()
     {
         auto port = std::make_unique<ScriptedPort>();
         ScriptedPort* raw = port.get();
-        form = std::make_unique<Form1>(std::move(port));
-        form->show();
+        start_console(std::move(port));
         quiet_poll();
         ui().cmd_port_open->click();
         messages->take();
@@ -92,15 +86,13 @@ class TestSettings : public QObject {
     // A station selection opens the tab control again after a "Close".
     void select_station_0()
     {
-        ui().cbb_station_num->setEditText(QStringLiteral("0"));
-        QTest::mouseClick(ui().cmd_set_station, Qt::LeftButton);
+        set_station(QStringLiteral("0"));
         QCOMPARE(messages->take(), QStringList{"Set OK."});
     }
 
     void show_page(int page)
     {
-        QTabBar* bar = ui().SSTab1->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+        click_tab(page);
         QTest::qWait(20);  // the page handler runs once the change has returned
     }
 
@@ -141,16 +133,10 @@ class TestSettings : public QObject {
 private slots:
     void init()
     {
-        form = std::make_unique<Form1>();
-        form->show();
+        start_console();
         quiet_poll();
-        messages = std::make_unique<MessageCatcher>();
     }
-    void cleanup()
-    {
-        messages.reset();
-        form.reset();
-    }
+    void cleanup() { stop_console(); }
 
     void setup_page_reads_both_groups_in_order()
     {

@@ -1,7 +1,7 @@
 // "Search Station" through the real window, against the drive simulator.
 #include "window/form1.h"
 
-#include "../support/message_catcher.h"
+#include "../support/console_fixture.h"
 #include "../support/sim_line.h"
 
 #include <QComboBox>
@@ -11,11 +11,8 @@
 
 using namespace mivo;
 
-class TestStationSearch : public QObject {
+class TestStationSearch : public QObject, ConsoleFixture {
     Q_OBJECT
-
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<MessageCatcher> messages;
 
     QComboBox* stations() { return form->controls().cbb_station_num; }
 
@@ -44,17 +41,8 @@ class TestStationSearch : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        form = std::make_unique<Form1>();
-        form->show();
-        messages = std::make_unique<MessageCatcher>();
-    }
-    void cleanup()
-    {
-        messages.reset();
-        form.reset();
-    }
+    void init() { start_console(); }
+    void cleanup() { stop_console(); }
 
     void silent_line_lists_broadcast_only()
     {

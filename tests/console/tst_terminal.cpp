@@ -2,7 +2,7 @@
 #include "window/form1.h"
 #include "window/transcript_box.h"
 
-#include "../support/message_catcher.h"
+#include "../support/console_fixture.h"
 #include "../support/sim_line.h"
 
 #include <QLineEdit>
@@ -11,12 +11,10 @@
 
 using namespace mivo;
 
-class TestTerminal : public QObject {
+class TestTerminal : public QObject, ConsoleFixture {
     Q_OBJECT
 
     std::unique_ptr<sim::SimHarness> sim;
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<MessageCatcher> messages;
 
     QLineEdit* command() { return form->controls().tx_command; }
     TranscriptBox* transcript() { return form->controls().tx_response; }
@@ -31,14 +29,11 @@ private slots:
     void init()
     {
         sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "1,5", "--home-ms", "300"});
-        form = std::make_unique<Form1>();
-        form->show();
-        messages = std::make_unique<MessageCatcher>();
+        start_console();
     }
     void cleanup()
     {
-        messages.reset();
-        form.reset();
+        stop_console();
         sim.reset();
     }
 

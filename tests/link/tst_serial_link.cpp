@@ -3,7 +3,7 @@
 #include "window/form1.h"
 #include "window/light.h"
 
-#include "../support/message_catcher.h"
+#include "../support/console_fixture.h"
 #include "../support/pty_pair.h"
 
 #include <QComboBox>
@@ -16,13 +16,8 @@
 
 using namespace mivo;
 
-class TestSerialLink : public QObject {
+class TestSerialLink : public QObject, ConsoleFixture {
     Q_OBJECT
-
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<MessageCatcher> messages;
-
-    const Form1Controls& ui() { return form->controls(); }
 
     void click(QPushButton* button)
     {
@@ -50,17 +45,8 @@ class TestSerialLink : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        form = std::make_unique<Form1>();
-        form->show();
-        messages = std::make_unique<MessageCatcher>();
-    }
-    void cleanup()
-    {
-        messages.reset();
-        form.reset();
-    }
+    void init() { start_console(); }
+    void cleanup() { stop_console(); }
 
     void open_and_close()
     {
