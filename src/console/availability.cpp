@@ -54,10 +54,13 @@ Availability::State Availability::state() const
     s.cmd_port_close = linked_;
     // Selecting a station in the middle of the sweep would mix its exchange
     // into the probes and leave the line on another station than the list
-    // suggests, so the station controls wait for the sweep too.
-    s.cbb_station_num = linked_ && !searching_;
-    s.cmd_search_station = linked_ && !searching_;
-    s.cmd_set_station = linked_ && !searching_;
+    // suggests, so the station controls wait for the sweep too. They wait
+    // for a cycle as well: it goes on sending its moves to whatever station
+    // the line is left on.
+    const bool station_free = linked_ && !searching_ && cycles_ == 0;
+    s.cbb_station_num = station_free;
+    s.cmd_search_station = station_free;
+    s.cmd_set_station = station_free;
     // The sweep moves the line through every station: a page read or a
     // terminal line in the middle would answer for a drive nobody chose and
     // could hide a station from the list.

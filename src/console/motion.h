@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 namespace mivo {
 
 struct ConsoleContext;
@@ -17,6 +19,23 @@ public:
     void stop_click();     // "Stop"
 
 private:
+    // The four numbers of a cycle, read before anything changes.
+    struct CycleFields {
+        qint32 position_1;
+        qint32 position_2;
+        qint32 delay_1;
+        qint32 delay_2;
+    };
+
+    // Tells the user when the link is closed; false then.
+    bool linked_or_tell();
+    // Reads the four fields; on a bad one tells the user which and gives
+    // nothing.
+    bool read_cycle_fields(CycleFields& fields);
+    // One half of an iteration: move, dwell, events once. False when the
+    // link the cycle started on went away meanwhile.
+    bool move_and_dwell(qint32 position, qint32 dwell, bool broadcast, quint64 session);
+
     ConsoleContext& c_;
     Monitoring& monitoring_;
 };
