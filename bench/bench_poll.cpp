@@ -13,8 +13,8 @@
 #include "window/form1.h"
 
 #include "../tests/support/cpu_time.h"
-#include "../tests/support/message_catcher.h"
 #include "../tests/support/sim_line.h"
+#include "bench_support.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,18 +36,9 @@
 
 namespace {
 
-constexpr double kTickMinimumMs = 3 * 50 + 2 * 50;
+using namespace bench;
 
-// Runs fn with a catcher that closes the message boxes it raises and returns
-// their texts. The catcher wakes every 2 ms, so it is never left running
-// while CPU is measured.
-template <typename Fn>
-QStringList with_messages(Fn fn)
-{
-    MessageCatcher messages;
-    fn();
-    return messages.take();
-}
+constexpr double kTickMinimumMs = 3 * 50 + 2 * 50;
 
 bool select_station_3(mivo::Form1& form)
 {
@@ -73,13 +64,6 @@ void tick(mivo::Form1& form)
     form.controls().Timer1->stop();
 }
 
-void run_events_for(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 // Process CPU over ms of the event loop, in percent of one core.
 double cpu_percent_over(int ms)
 {
@@ -88,17 +72,6 @@ double cpu_percent_over(int ms)
     wall.start();
     run_events_for(ms);
     return 100.0 * (process_cpu_ms() - cpu0) / (wall.nsecsElapsed() / 1e6);
-}
-
-long rss_kb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
 }
 
 void measure_tick_length(int ticks)
@@ -133,31 +106,11 @@ void measure_tick_length(int ticks)
     with_messages([&] { form.close(); });
 }
 
-// The simulator in a process of its own; returns false when it does not serve.
-bool start_simulator(QProcess& process, const QString& link)
-{
-    process.setProgram(QStringLiteral(MIVO_DRIVE_SIM));
-    process.setArguments({"--stations", "3", "--link", link});
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start();
-    if (!process.waitForStarted(5000))
-        return false;
-    // It prints "ready: PATH" once the link exists and it serves.
-    QByteArray out;
-    QElapsedTimer t;
-    t.start();
-    while (!out.contains("ready:") && t.elapsed() < 5000 && process.state() == QProcess::Running) {
-        process.waitForReadyRead(100);
-        out += process.readAllStandardOutput();
-    }
-    return out.contains("ready:") && QFileInfo::exists(link);
-}
-
 void measure_cpu_and_memory(int long_ticks)
 {
     const QString link = QDir::temp().filePath(QStringLiteral("mivo-bench-poll-%1").arg(QCoreApplication::applicationPid()));
     QProcess simulator;
-    if (!start_simulator(simulator, link)) {
+    if (!start_simulator(simulator, link, {"--stations", "3"})) {
         std::printf("CPU and memory: not measured, %s did not serve %s\n", MIVO_DRIVE_SIM, qPrintable(link));
         simulator.kill();
         simulator.waitForFinished(3000);
@@ -207,11 +160,7 @@ void measure_cpu_and_memory(int long_ticks)
         }
         with_messages([&] { form.reset(); });
     }
-    simulator.terminate();  // SIGTERM: it removes the link and exits
-    if (!simulator.waitForFinished(5000)) {
-        simulator.kill();
-        simulator.waitForFinished(3000);
-    }
+    stop_simulator(simulator);
 }
 
 }  // namespace

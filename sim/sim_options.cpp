@@ -41,7 +41,7 @@ std::vector<int> parse_station_list(const std::string& option, const std::string
 SimOptions parse_options(const std::vector<std::string>& args)
 {
     constexpr long long kMaxMs = 3'600'000;
-    constexpr long long kMaxBytes = 10'000'000;
+    constexpr long long kMaxBytes = 100'000'000;
     SimOptions o;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
