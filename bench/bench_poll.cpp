@@ -167,8 +167,7 @@ void measure_cpu_and_memory(int long_ticks)
 
 int main(int argc, char* argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::default_to_offscreen();
     QApplication app(argc, argv);
     int long_ticks = 1000;
     const QStringList args = QCoreApplication::arguments();

@@ -74,8 +74,7 @@ void measure(const char* what, long burst_bytes)
 
 int main(int argc, char* argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::default_to_offscreen();
     QApplication app(argc, argv);
     measure("60 s of 115200 baud (691200 bytes)", 691200);
     measure("40 MB at pseudo-terminal speed", 40L * 1000 * 1000);

@@ -16,6 +16,13 @@
 
 namespace bench {
 
+// The measurements need no display unless one is asked for.
+inline void default_to_offscreen()
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 // Runs fn with a catcher that closes the message boxes it raises and returns
 // their texts. The catcher wakes every 2 ms, so it is never left running
 // while CPU is measured.

@@ -100,7 +100,7 @@ std::int64_t Drive::position(double t_ms) const
         return 0;
     if (!move_active_)
         return pos_;
-    const auto travelled = static_cast<std::int64_t>(std::floor(speed_ * std::max(0.0, t_ms - anchor_ms_) / 100.0));
+    const auto travelled = static_cast<std::int64_t>(std::floor(speed_ * kCountsPerRevolution * std::max(0.0, t_ms - anchor_ms_) / 1000.0));
     const std::int64_t distance = target_ > pos_ ? target_ - pos_ : pos_ - target_;
     if (travelled >= distance)
         return target_;

@@ -62,7 +62,9 @@ private:
     bool servo_on_ = false;
     bool homed_ = false;
     bool moving_negative_ = false;
-    int speed_ = 100;  // counts per 100 ms ("VA")
+    // "VA": revolutions per second, of kCountsPerRevolution counts each.
+    static constexpr double kCountsPerRevolution = 4000;
+    int speed_ = 1;
 
     // Position: pos_ at anchor_ms_, then moving towards target_ at speed_ while move_active_.
     std::int64_t pos_ = 0;

@@ -71,6 +71,10 @@ Availability::State Availability::state() const
     const bool idle = cycles_ == 0;
     const bool reads_possible = mode_ != Mode::Broadcast;
     s.pages = {idle, true, idle && reads_possible, idle && reads_possible};
+    const char* reason = !idle ? "Unavailable while the motion cycle runs."
+                               : "Unavailable in broadcast mode: no drive answers.";
+    for (std::size_t i = 0; i < s.pages.size(); ++i)
+        s.page_reasons[i] = s.pages[i] ? nullptr : reason;
     s.cmd_start_move = !stoppable_;
     s.cmd_stop_move = stoppable_;
     return s;

@@ -20,6 +20,9 @@ public:
         bool cmd_set_station = false;
         bool SSTab1 = true;
         std::array<bool, 4> pages{true, true, true, true};
+        // Why a page is unavailable, for its tab's tip (a screen reader reads
+        // it as the tab's description); null while it is available.
+        std::array<const char*, 4> page_reasons{};
         bool cmd_start_move = true;
         bool cmd_stop_move = false;
 

@@ -149,8 +149,10 @@ void Form1::apply_availability(const Availability::State& s)
     QTabBar* bar = ui_.SSTab1->tabBar();
     const QSignalBlocker quiet(bar);
     const int front = bar->currentIndex();
-    for (int i = 0; i < int(s.pages.size()); ++i)
+    for (int i = 0; i < int(s.pages.size()); ++i) {
         ui_.SSTab1->setTabEnabled(i, s.pages[i]);
+        ui_.SSTab1->setTabToolTip(i, QString::fromLatin1(s.page_reasons[i]));
+    }
     bar->setCurrentIndex(front);
 }
 

@@ -90,6 +90,7 @@ private slots:
         QCOMPARE(form->vars().station_num, qint16(32));
         QVERIFY(tabs()->isEnabled());
         QVERIFY(pages_available({true, true, false, false}));
+        QVERIFY(tabs()->tabToolTip(kSetupPage).contains(QStringLiteral("broadcast")));  // why, for a screen reader
         QVERIFY(ui().Timer1->isActive());
         QCOMPARE(received_lines(*sim), (QStringList{"ST 32", "ST 32"}));
 
@@ -108,6 +109,7 @@ private slots:
         select(QStringLiteral("3"));
         QCOMPARE(messages->take(), QStringList{"Set OK."});
         QVERIFY(pages_available({true, true, true, true}));
+        QVERIFY(tabs()->tabToolTip(kSetupPage).isEmpty());
     }
 
     void half_rounds_to_even()

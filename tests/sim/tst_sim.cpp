@@ -307,10 +307,10 @@ void TestSim::liveValuesAndMotion()
 
     QCOMPARE(port.ask("EN 1"), QByteArray(">"));
     QCOMPARE(port.ask("RV 2"), QByteArray("4\r>"));  // SVON
-    QCOMPARE(port.ask("VA 20"), QByteArray(">"));    // 20 counts per 100 ms
+    QCOMPARE(port.ask("VA 1"), QByteArray(">"));     // 4000 counts per second
 
     const double sent = now();
-    QCOMPARE(port.ask("MA 1000"), QByteArray(">"));  // at once, not at the end of the move
+    QCOMPARE(port.ask("MA 100000"), QByteArray(">"));  // at once, not at the end of the move
     const double acknowledged = now();
     QVERIFY(acknowledged - sent < 1000);
     sleepMs(300);
@@ -320,15 +320,15 @@ void TestSim::liveValuesAndMotion()
     QVERIFY2(reply.endsWith("\r>"), reply.constData());
     const int pos = reply.chopped(2).toInt();
     // The move began between the MA line and its prompt; it was read between RV 0 and its reply.
-    QVERIFY2(pos >= static_cast<int>(20 * (asked - acknowledged) / 100), reply.constData());
-    QVERIFY2(pos <= static_cast<int>(20 * (answered - sent) / 100) + 1, reply.constData());
-    QVERIFY2(pos > 0 && pos < 1000, reply.constData());
+    QVERIFY2(pos >= static_cast<int>(4 * (asked - acknowledged)), reply.constData());
+    QVERIFY2(pos <= static_cast<int>(4 * (answered - sent)) + 1, reply.constData());
+    QVERIFY2(pos > 0 && pos < 100000, reply.constData());
 
     // A faster speed applies to the running move; the move stops at its target.
     QCOMPARE(port.ask("VA 1000000"), QByteArray(">"));
     sleepMs(20);
-    QCOMPARE(port.ask("RV 0"), QByteArray("1000\r>"));
-    QCOMPARE(port.ask("RV 0"), QByteArray("1000\r>"));
+    QCOMPARE(port.ask("RV 0"), QByteArray("100000\r>"));
+    QCOMPARE(port.ask("RV 0"), QByteArray("100000\r>"));
 
     // Moving down sets DIR; the state word is upper-case hexadecimal.
     QCOMPARE(port.ask("MA -50"), QByteArray(">"));
@@ -337,8 +337,8 @@ void TestSim::liveValuesAndMotion()
     QCOMPARE(port.ask("RV 2"), QByteArray("C\r>"));
 
     // Servo off stops a move where it is.
-    QCOMPARE(port.ask("VA 10"), QByteArray(">"));
-    QCOMPARE(port.ask("MA 100000"), QByteArray(">"));
+    QCOMPARE(port.ask("VA 1"), QByteArray(">"));
+    QCOMPARE(port.ask("MA 1000000"), QByteArray(">"));
     sleepMs(100);
     QCOMPARE(port.ask("EN 0"), QByteArray(">"));
     const QByteArray stopped = port.ask("RV 0");
