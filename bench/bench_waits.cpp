@@ -1,6 +1,7 @@
 // Overshoot and CPU cost of each kind of wait. A wait of N ms ends at the
-// first reading above N, so N + 1 ms is its protocol minimum; overshoot is
-// counted from there.
+// first reading of the millisecond tick counter above N; that moment (N to
+// N + 1 ms after the start, by the counter's phase) is its protocol minimum,
+// and overshoot is counted from there.
 #include "link/waits.h"
 
 #include <QCoreApplication>
@@ -23,24 +24,25 @@ double cpu_ms()
 // What a naive event-processing wait does: spin on processEvents().
 void busy_wait_with_events(qint32 msecond)
 {
-    QElapsedTimer t;
-    t.start();
+    const mivo::Stopwatch t;
     do
         QCoreApplication::processEvents();
-    while (t.elapsed() <= msecond);
+    while (!t.is_over(msecond));
 }
 
 void measure(const char* name, qint32 msecond, int rounds, const std::function<void(qint32)>& wait)
 {
-    double worst = 0, total = 0;
+    double worst = 0, total = 0, minimum = 0;
     const double cpu_start = cpu_ms();
     QElapsedTimer wall;
     wall.start();
     for (int i = 0; i < rounds; ++i) {
         QElapsedTimer t;
         t.start();
+        const double least = mivo::Stopwatch().time_left(msecond).count() / 1e6;
         wait(msecond);
-        const double over = t.nsecsElapsed() / 1e6 - (msecond + 1);
+        const double over = t.nsecsElapsed() / 1e6 - least;
+        minimum += least;
         total += over;
         worst = std::max(worst, over);
     }
@@ -48,7 +50,7 @@ void measure(const char* name, qint32 msecond, int rounds, const std::function<v
     const double elapsed = wall.nsecsElapsed() / 1e6;
     std::printf("%-24s %5d ms x%-4d  overshoot mean %6.3f ms, worst %6.3f ms  "
                 "duration/minimum %.3f  CPU %5.1f%% of a core\n",
-                name, msecond, rounds, total / rounds, worst, elapsed / (rounds * (msecond + 1.0)),
+                name, msecond, rounds, total / rounds, worst, elapsed / minimum,
                 100.0 * cpu / elapsed);
 }
 

@@ -11,7 +11,6 @@
 #include "window/value_box.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QTimer>
 
 namespace mivo {
@@ -55,8 +54,7 @@ bool Monitoring::poll()
 void Monitoring::Delay_and_Trigger_Timer1(qint32 msecond)
 {
     const quint64 session = c_.link_session;
-    QElapsedTimer clock;
-    clock.start();
+    const Stopwatch clock;
     do {
         const bool sent = tick();
         if (!c_.link_still_up(session))
@@ -64,9 +62,9 @@ void Monitoring::Delay_and_Trigger_Timer1(qint32 msecond)
         // Without events nothing can change the boxes or the station, so the
         // ticks left until the deadline would all be empty: sleep instead of
         // spinning through them.
-        if (!sent && clock.elapsed() <= msecond)
-            wait_without_events(qint32(msecond - clock.elapsed()));
-    } while (clock.elapsed() <= msecond);
+        if (!sent)
+            sleep_until_over(clock, msecond);
+    } while (!clock.is_over(msecond));
 }
 
 bool Monitoring::get_and_show_RV_Group(qint16 RV_Group_num)

@@ -6,7 +6,6 @@
 #include "protocol/reply_values.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 namespace mivo {
 
@@ -62,15 +61,14 @@ void CommandExchange::send_mivo_command(QString command)
     }
 
     // Homing: the drive sends its prompt when the run has finished.
-    QElapsedTimer clock;
-    clock.start();
+    const Stopwatch clock;
     QString accumulated;
     do {
         vars_.rx_text = read_text();
         accumulated += vars_.rx_text;
         Delay(kPollStepMs);
         QCoreApplication::processEvents();
-    } while (!accumulated.contains(kPrompt) && clock.elapsed() <= homing_limit_ms_ && link_up());
+    } while (!accumulated.contains(kPrompt) && !clock.is_over(homing_limit_ms_) && link_up());
     discarded_ = accumulated;
 }
 
@@ -94,15 +92,14 @@ bool CommandExchange::Check_MIVO_response(const QString& check_command)
     write_text(vars_.last_command);
     Delay(kReplyWaitMs);
 
-    QElapsedTimer clock;
-    clock.start();
+    const Stopwatch clock;
     do {
         vars_.rx_text = read_text();
         accumulated += vars_.rx_text;
         Delay(kPollStepMs);
         if (accumulated.contains(kPrompt))
             result = true;
-    } while (!result && clock.elapsed() <= kPromptWindowMs && link_up());
+    } while (!result && !clock.is_over(kPromptWindowMs) && link_up());
     return result;
 }
 

@@ -16,6 +16,11 @@ inline void open_on(mivo::Form1& form, const mivo::sim::SimHarness& sim)
     form.controls().cmd_port_open->click();
 }
 
+// The simulator stamps a line when its thread has read it, which on a busy
+// machine can be a few milliseconds after the console wrote it: a lower bound
+// between two stamps allows for that.
+inline constexpr double kStampSlackMs = 5;
+
 inline QStringList received_lines(const mivo::sim::SimHarness& sim)
 {
     QStringList lines;
