@@ -9,7 +9,7 @@ namespace mivo {
 // widgets. Nothing here knows about widgets.
 class Availability {
 public:
-    enum class Mode { None, Normal, Broadcast };
+    enum class Mode { Normal, Broadcast };
 
     // The enabled flag of every control whose flag the console changes.
     struct State {
@@ -25,8 +25,6 @@ public:
         std::array<const char*, 4> page_reasons{};
         bool cmd_start_move = true;
         bool cmd_stop_move = false;
-
-        bool operator==(const State&) const = default;
     };
 
     void link_opened();
@@ -41,7 +39,6 @@ public:
     void cycle_ended();
 
     State state() const;
-    Mode mode() const { return mode_; }
     bool cycle_running() const { return cycles_ > 0; }
 
 private:
@@ -50,7 +47,8 @@ private:
     // The whole tab control: usable at load, closed with the link, opened
     // again only by a station selection.
     bool tabs_ = true;
-    Mode mode_ = Mode::None;
+    // No station selected yet reads the drive pages like a normal one.
+    Mode mode_ = Mode::Normal;
     // Cycles under way: a second "Start Move" pressed while a stopped cycle
     // finishes runs inside that cycle's wait.
     int cycles_ = 0;

@@ -46,6 +46,13 @@ struct ConsoleContext {
     // Switches Timer1 on, unless the link is closed: the poll never runs
     // while it is.
     void start_timer1();
+
+    // The guard of the drive-facing handlers: true while the port is open,
+    // else shows message ("Link first!" or "Link First!") and gives false.
+    bool linked_or_tell(const QString& message) const;
+    // True when text can go on the wire as typed, one byte a character;
+    // else tells the user which character cannot, naming the field if any.
+    bool sendable_or_tell(const QString& text, const QString& field = {}) const;
 };
 
 }  // namespace mivo

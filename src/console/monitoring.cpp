@@ -39,15 +39,15 @@ bool Monitoring::poll()
         return false;
     if (position)
         get_and_show_RV_Group(protocol::kValuePosition);
-    if (!states)
+    if (!states || !c_.link_still_up(session))
         return true;
-    // A "Close" inside one of the pauses ends the tick there.
-    for (void (Monitoring::*update)() : {&Monitoring::update_states, &Monitoring::update_DI_states}) {
-        if (!c_.link_still_up(session))
-            break;
-        (this->*update)();
-        c_.exchange.Delay(CommandExchange::kReplyWaitMs);
-    }
+    update_states();
+    c_.exchange.Delay(CommandExchange::kReplyWaitMs);
+    // A "Close" inside the pause ends the tick there.
+    if (!c_.link_still_up(session))
+        return true;
+    update_DI_states();
+    c_.exchange.Delay(CommandExchange::kReplyWaitMs);
     return true;
 }
 

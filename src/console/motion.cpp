@@ -19,10 +19,7 @@ namespace mivo {
 
 bool Motion::linked_or_tell()
 {
-    if (c_.vars.is_linked == kTrue)
-        return true;
-    c_.show_message(QStringLiteral("Link first!"));
-    return false;
+    return c_.linked_or_tell(QStringLiteral("Link first!"));
 }
 
 void Motion::enable_click()
@@ -73,14 +70,7 @@ bool Motion::read_cycle_fields(CycleFields& fields)
         *in.value = *value;
     }
     // The speed goes out as typed, so it must be what goes on the wire.
-    const QString speed = c_.ui.tx_move_speed->text();
-    if (const qsizetype bad = protocol::first_unsendable(speed); bad >= 0) {
-        const qsizetype width = speed[bad].isHighSurrogate() ? 2 : 1;
-        c_.show_message(QStringLiteral("Velocity: \"%1\" cannot be sent: a command line takes Latin-1 characters only.")
-                            .arg(speed.mid(bad, width)));
-        return false;
-    }
-    return true;
+    return c_.sendable_or_tell(c_.ui.tx_move_speed->text(), QStringLiteral("Velocity"));
 }
 
 void Motion::start_click()
@@ -99,7 +89,7 @@ void Motion::start_click()
     const bool broadcast = c_.vars.station_num == protocol::kBroadcastStation;
 
     c_.vars.last_command = protocol::speed_line(c_.ui.tx_move_speed->text());
-    c_.exchange.send_mivo_command(QString(c_.vars.last_command));
+    c_.exchange.send_mivo_command(c_.vars.last_command);
 
     bool link_up = c_.link_still_up(session);
     while (link_up) {
@@ -124,7 +114,7 @@ void Motion::start_click()
 bool Motion::move_and_dwell(qint32 position, qint32 dwell, bool broadcast, quint64 session)
 {
     c_.vars.last_command = protocol::move_line(position);
-    c_.exchange.send_mivo_command(QString(c_.vars.last_command));
+    c_.exchange.send_mivo_command(c_.vars.last_command);
     if (!c_.link_still_up(session))
         return false;
     // In normal mode the dwell keeps the position and lights up to date.

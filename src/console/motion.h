@@ -27,7 +27,7 @@ private:
         qint32 delay_2;
     };
 
-    // Tells the user when the link is closed; false then.
+    // The page's link guard, "Link first!".
     bool linked_or_tell();
     // Reads the four fields; on a bad one tells the user which and gives
     // nothing.

@@ -96,10 +96,9 @@ QStringList Settings::read_group(int group)
         // is reported at once.
         if (!c_.link_still_up(session))
             return missing;
-        const bool answered = c_.exchange.get_mivo_response(protocol::read_parameter_line(group, n),
-                                                            protocol::parameter_target(group, n));
-        const std::optional<qint16> value =
-            answered ? protocol::to_int16(c_.vars.reply_value) : std::optional<qint16>();
+        // A missing reply leaves reply_value empty, which is no number either.
+        c_.exchange.get_mivo_response(protocol::read_parameter_line(group, n), protocol::parameter_target(group, n));
+        const std::optional<qint16> value = protocol::to_int16(c_.vars.reply_value);
         // No number shows as no number: an old value would pass for the drive's.
         parameter_box(group, n)->setText(value ? QString::number(*value) : QString());
         if (!value)
@@ -113,10 +112,8 @@ void Settings::key_press(int group, int index, qint16 key_ascii)
 {
     // Every key brings the message while the port is closed; the key still
     // reaches the box.
-    if (c_.vars.is_linked != kTrue) {
-        c_.show_message(QStringLiteral("Link First!"));
+    if (!c_.linked_or_tell(QStringLiteral("Link First!")))
         return;
-    }
     QLineEdit* box = parameter_box(group, index);
     if (!box)
         return;
@@ -139,10 +136,8 @@ void Settings::key_press(int group, int index, qint16 key_ascii)
 
 void Settings::save_click()
 {
-    if (c_.vars.is_linked != kTrue) {
-        c_.show_message(QStringLiteral("Link first!"));
+    if (!c_.linked_or_tell(QStringLiteral("Link first!")))
         return;
-    }
     const quint64 session = c_.link_session;
     c_.ui.Timer1->stop();
     c_.exchange.send_mivo_command(protocol::save_line());
@@ -152,9 +147,8 @@ void Settings::save_click()
     // goes to the port and nothing claims the save went through.
     if (!c_.link_still_up(session))
         return;
-    c_.vars.rx_text = c_.exchange.read_text();
-    const bool answered = answered_at_once || !c_.vars.rx_text.isEmpty();
-    c_.vars.rx_text.clear();
+    const bool answered_later = !c_.exchange.empty_receive_buffer().isEmpty();
+    const bool answered = answered_at_once || answered_later;
 
     // Under broadcast no drive answers, whether it saved or not.
     if (answered || c_.vars.station_num == protocol::kBroadcastStation)
@@ -168,10 +162,9 @@ void Settings::get_and_show_MIVO_config()
 {
     const quint64 session = c_.link_session;
     c_.ui.Timer1->stop();
-    const bool answered =
-        c_.exchange.get_mivo_response(protocol::read_parameter_line(protocol::kConfigGroup, protocol::kConfigIndex),
-                                      protocol::parameter_target(protocol::kConfigGroup, protocol::kConfigIndex));
-    const std::optional<qint16> word = answered ? protocol::to_int16(c_.vars.reply_value) : std::optional<qint16>();
+    c_.exchange.get_mivo_response(protocol::read_parameter_line(protocol::kConfigGroup, protocol::kConfigIndex),
+                                  protocol::parameter_target(protocol::kConfigGroup, protocol::kConfigIndex));
+    const std::optional<qint16> word = protocol::to_int16(c_.vars.reply_value);
     if (word) {
         c_.ui.lb_rv_feedback(3)->setText(QString::number(*word));
         const protocol::ConfigIndexes indexes = protocol::decode_config(*word);
@@ -189,11 +182,8 @@ void Settings::get_and_show_MIVO_config()
 
 void Settings::apply_click()
 {
-    if (c_.vars.is_linked != kTrue) {
-        c_.show_message(QStringLiteral("Link First!"));
-        return;
-    }
-    set_new_config();
+    if (c_.linked_or_tell(QStringLiteral("Link First!")))
+        set_new_config();
 }
 
 void Settings::set_new_config()
@@ -227,8 +217,7 @@ void Settings::set_new_config()
     c_.show_message(QStringLiteral("Please reset MIVO!"));
     if (!c_.link_still_up(session))
         return;
-    c_.vars.rx_text = c_.exchange.read_text();
-    c_.vars.rx_text.clear();
+    c_.exchange.empty_receive_buffer();
     c_.start_timer1();
 }
 

@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 namespace mivo {
 
 namespace {
@@ -35,6 +37,12 @@ QString CommandExchange::read_text()
     return QString::fromLatin1(port_.readAll());
 }
 
+QString CommandExchange::empty_receive_buffer()
+{
+    vars_.rx_text = read_text();
+    return std::exchange(vars_.rx_text, QString());
+}
+
 void CommandExchange::Delay(qint32 msecond)
 {
     // A wait whose link went away (closed by a handler that ran inside it,
@@ -54,9 +62,7 @@ void CommandExchange::send_mivo_command(QString command)
     Delay_abs(kReplyWaitMs);
 
     if (command != protocol::home_line()) {
-        vars_.rx_text = read_text();
-        discarded_ = vars_.rx_text;
-        vars_.rx_text.clear();
+        discarded_ = empty_receive_buffer();
         return;
     }
 

@@ -57,6 +57,10 @@ public:
     // The port is open and the window still there.
     bool link_up() const;
 
+    // Reads everything received into rx_text and throws it away, leaving
+    // rx_text empty; gives what was thrown away.
+    QString empty_receive_buffer();
+
     // Raw access for the terminal, which writes and reads the port itself.
     void write_text(const QString& text);
     QString read_text();

@@ -24,12 +24,12 @@ QString format_number(qint64 v)
     return QString::number(v);
 }
 
-qsizetype first_unsendable(QStringView text)
+QString unsendable_character(QStringView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i)
         if (text[i].unicode() > 0xFF)
-            return i;
-    return -1;
+            return text.mid(i, text[i].isHighSurrogate() ? 2 : 1).toString();
+    return {};
 }
 
 QString station_select_line(const QString& station_text)

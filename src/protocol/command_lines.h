@@ -42,9 +42,10 @@ constexpr int kBroadcastStation = 32;
 
 QString format_number(qint64 v);
 
-// A line goes on the wire one byte per character. The position of the first
-// character that has no byte of its own (outside Latin-1), or -1.
-qsizetype first_unsendable(QStringView text);
+// A line goes on the wire one byte per character. The first character that
+// has no byte of its own (outside Latin-1; a surrogate pair whole), or an
+// empty string when every one has.
+QString unsendable_character(QStringView text);
 
 // "ST " + the station text exactly as typed (no trimming, no check).
 QString station_select_line(const QString& station_text);

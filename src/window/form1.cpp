@@ -175,10 +175,8 @@ void Form1::close_timer1() { port_control_.close_timer1(); }
 void Form1::SSTab1_Click(qint16 PreviousTab)
 {
     Q_UNUSED(PreviousTab);
-    if (vars_.is_linked != kTrue) {
-        show_message(QStringLiteral("Link first!"));
+    if (!context_.linked_or_tell(QStringLiteral("Link first!")))
         return;
-    }
     switch (ui_.SSTab1->currentIndex()) {
     case kSetupPage: settings_.read_groups(); break;
     case kConfigPage: get_and_show_MIVO_config(); break;

@@ -157,7 +157,10 @@ private slots:
             });
         }
         run(handler);
-        QTest::qWait(100);  // a loss is told from the event loop
+        // A loss is told from the event loop, after the handler.
+        if (f.hang_up)
+            QTRY_VERIFY(messages->texts.contains(QStringLiteral("CommPort lost: the device hung up or was removed.")));
+        QTest::qWait(100);
         const QStringList said = messages->take();
 
         const QRegularExpression allowed(QRegularExpression::anchoredPattern(h.allowed));

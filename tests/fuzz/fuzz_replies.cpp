@@ -217,7 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Whatever the port hands over is one byte per character, and so could
     // go back on the wire as it is.
-    check(first_unsendable(received) == -1);
+    check(unsendable_character(received).isEmpty());
     check_numbers(received);
     check_numbers(line);
     check_numbers(value);
