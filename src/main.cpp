@@ -1,11 +1,11 @@
-#include "window/form1.h"
+#include "app/console_application.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    mivo::Form1 window;
-    window.show();
+    mivo::ConsoleApplication console;
+    console.window().show();
     return app.exec();
 }

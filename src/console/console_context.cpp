@@ -1,30 +1,48 @@
 #include "console/console_context.h"
 
-#include "link/command_exchange.h"
-#include "link/form_variables.h"
+#include "console/console_view.h"
+#include "console/link_guard.h"
 #include "protocol/command_lines.h"
-#include "window/controls.h"
-
-#include <QTimer>
 
 namespace mivo {
 
-bool ConsoleContext::link_still_up(quint64 session) const
+namespace {
+// Shows nothing and reads nothing, until a front end gives its own view.
+ConsoleView& no_view()
 {
-    return vars.is_linked == kTrue && session == link_session && exchange.link_up();
+    static ConsoleView none;
+    return none;
+}
+}  // namespace
+
+ConsoleContext::ConsoleContext(SerialPort& port, CommandExchange& exchange_)
+    : MSComm1(port), exchange(exchange_), view_(&no_view())
+{
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer1.setInterval(kPollIntervalMs);
 }
 
-void ConsoleContext::start_timer1()
+void ConsoleContext::set_view(ConsoleView* view)
 {
-    if (vars.is_linked == kTrue && exchange.link_up())
-        ui.Timer1->start();
+    view_ = view ? view : &no_view();
+}
+
+LinkGuard ConsoleContext::hold_link()
+{
+    return LinkGuard(*this);
+}
+
+void ConsoleContext::apply_availability()
+{
+    view().apply_availability(availability.state());
 }
 
 bool ConsoleContext::linked_or_tell(const QString& message) const
 {
     if (vars.is_linked == kTrue)
         return true;
-    show_message(message);
+    tell(message);
     return false;
 }
 
@@ -36,8 +54,13 @@ bool ConsoleContext::sendable_or_tell(const QString& text, const QString& field)
         return true;
     const QString what =
         QStringLiteral("\"%1\" cannot be sent: a command line takes Latin-1 characters only.").arg(bad);
-    show_message(field.isEmpty() ? what : field + QStringLiteral(": ") + what);
+    tell(field.isEmpty() ? what : field + QStringLiteral(": ") + what);
     return false;
+}
+
+void ConsoleContext::tell(const QString& text) const
+{
+    view().show_message(text);
 }
 
 }  // namespace mivo

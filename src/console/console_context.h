@@ -1,38 +1,48 @@
 #pragma once
 
 #include "console/availability.h"
+#include "console/form_variables.h"
+#include "link/command_exchange.h"
 
 #include <QString>
-
-#include <functional>
+#include <QTimer>
 
 namespace mivo {
 
-struct Form1Controls;
-struct FormVariables;
-class CommandExchange;
+class ConsoleView;
+class LinkGuard;
 class SerialPort;
 
-// What the logic behind the window's handlers works with: the controls, the
-// window's shared variables, the port and the exchange, the message box and
-// the rules that say which controls can be used.
-struct ConsoleContext {
-    Form1Controls& ui;
-    FormVariables& vars;
+// What the logic behind the handlers works with: the port and its exchange,
+// the view, the form-level variables, the poll timer, and the rules that say
+// which controls can be used.
+class ConsoleContext {
+public:
+    static constexpr int kPollIntervalMs = 500;
+
+    ConsoleContext(SerialPort& port, CommandExchange& exchange);
+    ConsoleContext(const ConsoleContext&) = delete;
+    ConsoleContext& operator=(const ConsoleContext&) = delete;
+
     SerialPort& MSComm1;
     CommandExchange& exchange;
-    std::function<void(const QString&)> show_message;
-    // Puts the enabled state of every control and page on the window.
-    std::function<void(const Availability::State&)> apply_availability;
-
+    FormVariables vars;
     Availability availability;
+    // The poll. Its interval is a lower bound: a coarse timer may fire up
+    // to 5 % early, so it is a precise one.
+    QTimer Timer1;
+
+    ConsoleView& view() const { return *view_; }
+    // nullptr: no view (shows nothing, reads empty text).
+    void set_view(ConsoleView* view);
 
     // Counts successful opens, so that a handler that waited through a
     // "Close" and a new "Open" can tell it is no longer on its own link.
     quint64 link_session = 0;
 
-    // The link this handler started on is still open.
-    bool link_still_up(quint64 session) const;
+    // A handler takes this at its start; it tells whether the link is still
+    // the one the handler began on, and refuses to talk once it is not.
+    LinkGuard hold_link();
 
     // Tells the availability rules what happened and applies the outcome:
     // report([](Availability& a) { a.link_opened(); }).
@@ -40,12 +50,9 @@ struct ConsoleContext {
     void report(Event&& event)
     {
         event(availability);
-        apply_availability(availability.state());
+        apply_availability();
     }
-
-    // Switches Timer1 on, unless the link is closed: the poll never runs
-    // while it is.
-    void start_timer1();
+    void apply_availability();
 
     // The guard of the drive-facing handlers: true while the port is open,
     // else shows message ("Link first!" or "Link First!") and gives false.
@@ -53,6 +60,10 @@ struct ConsoleContext {
     // True when text can go on the wire as typed, one byte a character;
     // else tells the user which character cannot, naming the field if any.
     bool sendable_or_tell(const QString& text, const QString& field = {}) const;
+    void tell(const QString& text) const;
+
+private:
+    ConsoleView* view_;
 };
 
 }  // namespace mivo

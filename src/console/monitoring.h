@@ -4,7 +4,7 @@
 
 namespace mivo {
 
-struct ConsoleContext;
+class ConsoleContext;
 
 // The poll of the selected drive: position feedback, state and input lights,
 // and the activity light that blinks with every tick.
@@ -21,10 +21,13 @@ public:
     void Delay_and_Trigger_Timer1(qint32 msecond);
     // Reads live value RV_Group_num into lb_rv_feedback(RV_Group_num) with
     // Timer1 off, then switches Timer1 on. A reply without a value line
-    // leaves the box as it was; the result tells whether one came.
+    // leaves the box as it was; the result tells whether one came. Only
+    // values 0, 3 and 4 have a box; any other number reads nothing.
     bool get_and_show_RV_Group(qint16 RV_Group_num);
     void update_states();
     void update_DI_states();
+
+    static bool has_value_box(qint16 RV_Group_num);
 
 private:
     // Timer1_Timer; false when the tick put nothing on the line.

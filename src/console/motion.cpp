@@ -1,17 +1,13 @@
 #include "console/motion.h"
 
 #include "console/console_context.h"
+#include "console/console_view.h"
+#include "console/link_guard.h"
 #include "console/monitoring.h"
-#include "link/command_exchange.h"
-#include "link/form_variables.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
-#include "window/controls.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
-#include <QLineEdit>
-#include <QTimer>
 
 #include <optional>
 
@@ -25,52 +21,53 @@ bool Motion::linked_or_tell()
 void Motion::enable_click()
 {
     if (linked_or_tell())
-        c_.exchange.send_mivo_command(protocol::enable_line(true));
+        c_.hold_link().send_mivo_command(protocol::enable_line(true));
 }
 
 void Motion::disable_click()
 {
     if (linked_or_tell())
-        c_.exchange.send_mivo_command(protocol::enable_line(false));
+        c_.hold_link().send_mivo_command(protocol::enable_line(false));
 }
 
 void Motion::home_click()
 {
     if (!linked_or_tell())
         return;
-    const quint64 session = c_.link_session;
+    LinkGuard link = c_.hold_link();
     // No poll line may cut into the run; the drive gives its prompt when done.
-    c_.ui.Timer1->stop();
-    c_.exchange.send_mivo_command(protocol::home_line());
+    c_.Timer1.stop();
+    link.send_mivo_command(protocol::home_line());
     // After a "Close" (and perhaps a new "Open") inside the wait the timer
     // belongs to whoever opened the link again.
-    if (c_.link_still_up(session))
-        c_.start_timer1();
+    link.start_timer1();
 }
 
 bool Motion::read_cycle_fields(CycleFields& fields)
 {
+    const ConsoleView::MotionTexts typed = c_.view().motion_texts();
     const struct {
-        QLineEdit* box;
+        const QString& text;
         const char* caption;
         qint32* value;
     } inputs[] = {
-        {c_.ui.tx_move_position_1, "Position 1", &fields.position_1},
-        {c_.ui.tx_move_position_2, "Position 2", &fields.position_2},
-        {c_.ui.tx_delay_1, "Delay 1", &fields.delay_1},
-        {c_.ui.tx_delay_2, "Delay 2", &fields.delay_2},
+        {typed.position_1, "Position 1", &fields.position_1},
+        {typed.position_2, "Position 2", &fields.position_2},
+        {typed.delay_1, "Delay 1", &fields.delay_1},
+        {typed.delay_2, "Delay 2", &fields.delay_2},
     };
     for (const auto& in : inputs) {
-        const std::optional<qint32> value = protocol::to_int32(in.box->text());
+        const std::optional<qint32> value = protocol::to_int32(in.text);
         if (!value) {
-            c_.show_message(QStringLiteral("%1: type a number from -2147483648 to 2147483647.")
+            c_.tell(QStringLiteral("%1: type a number from -2147483648 to 2147483647.")
                                 .arg(QLatin1String(in.caption)));
             return false;
         }
         *in.value = *value;
     }
     // The speed goes out as typed, so it must be what goes on the wire.
-    return c_.sendable_or_tell(c_.ui.tx_move_speed->text(), QStringLiteral("Velocity"));
+    fields.speed = typed.speed;
+    return c_.sendable_or_tell(fields.speed, QStringLiteral("Velocity"));
 }
 
 void Motion::start_click()
@@ -81,20 +78,19 @@ void Motion::start_click()
     CycleFields f{};
     if (!read_cycle_fields(f))
         return;
-    const quint64 session = c_.link_session;
+    LinkGuard link = c_.hold_link();
 
-    c_.ui.Timer1->stop();
+    c_.Timer1.stop();
     c_.vars.move_running = kTrue;
     c_.report([](Availability& a) { a.cycle_started(); });
     const bool broadcast = c_.vars.station_num == protocol::kBroadcastStation;
 
-    c_.vars.last_command = protocol::speed_line(c_.ui.tx_move_speed->text());
-    c_.exchange.send_mivo_command(c_.vars.last_command);
+    link.send_mivo_command(protocol::speed_line(f.speed));
 
-    bool link_up = c_.link_still_up(session);
+    bool link_up = link.up();
     while (link_up) {
-        link_up = move_and_dwell(f.position_1, f.delay_1, broadcast, session)
-                  && move_and_dwell(f.position_2, f.delay_2, broadcast, session);
+        link_up = move_and_dwell(link, f.position_1, f.delay_1, broadcast)
+                  && move_and_dwell(link, f.position_2, f.delay_2, broadcast);
         if (c_.vars.move_running != kTrue)
             break;
     }
@@ -107,25 +103,24 @@ void Motion::start_click()
     }
     // In broadcast mode no drive answers a poll.
     if (!broadcast)
-        c_.start_timer1();
+        link.start_timer1();
     c_.report([](Availability& a) { a.cycle_ended(); });
 }
 
-bool Motion::move_and_dwell(qint32 position, qint32 dwell, bool broadcast, quint64 session)
+bool Motion::move_and_dwell(LinkGuard& link, qint32 position, qint32 dwell, bool broadcast)
 {
-    c_.vars.last_command = protocol::move_line(position);
-    c_.exchange.send_mivo_command(c_.vars.last_command);
-    if (!c_.link_still_up(session))
+    link.send_mivo_command(protocol::move_line(position));
+    if (!link.up())
         return false;
     // In normal mode the dwell keeps the position and lights up to date.
     if (broadcast)
-        c_.exchange.Delay(dwell);
+        link.Delay(dwell);
     else
         monitoring_.Delay_and_Trigger_Timer1(dwell);
-    if (!c_.link_still_up(session))
+    if (!link.up())
         return false;
     QCoreApplication::processEvents();
-    return c_.link_still_up(session);
+    return link.up();
 }
 
 void Motion::stop_click()
@@ -135,8 +130,7 @@ void Motion::stop_click()
     // The cycle sees this after its next second dwell, so it always ends
     // with the move to position 2.
     c_.vars.move_running = kFalse;
-    c_.ui.cb_ask_pfbk->setChecked(true);
-    c_.ui.cb_ask_states->setChecked(true);
+    c_.view().tick_feedback_boxes();
     c_.report([](Availability& a) { a.cycle_stop_pressed(); });
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 namespace mivo {
 
-struct ConsoleContext;
+class ConsoleContext;
+class LinkGuard;
 class Monitoring;
 
 // The "Motion" page: servo on and off, homing, and the two-point cycle.
@@ -25,6 +27,7 @@ private:
         qint32 position_2;
         qint32 delay_1;
         qint32 delay_2;
+        QString speed;  // sent as typed
     };
 
     // The page's link guard, "Link first!".
@@ -34,7 +37,7 @@ private:
     bool read_cycle_fields(CycleFields& fields);
     // One half of an iteration: move, dwell, events once. False when the
     // link the cycle started on went away meanwhile.
-    bool move_and_dwell(qint32 position, qint32 dwell, bool broadcast, quint64 session);
+    bool move_and_dwell(LinkGuard& link, qint32 position, qint32 dwell, bool broadcast);
 
     ConsoleContext& c_;
     Monitoring& monitoring_;

@@ -1,14 +1,10 @@
 #include "console/port_control.h"
 
 #include "console/console_context.h"
-#include "link/form_variables.h"
-#include "link/line_settings.h"
+#include "console/console_view.h"
+#include "link/port_name.h"
 #include "link/serial_port.h"
-#include "window/controls.h"
-#include "window/light.h"
 
-#include <QComboBox>
-#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -18,44 +14,44 @@ namespace mivo {
 void PortControl::open()
 {
     if (c_.vars.is_linked == kTrue) {
-        c_.show_message(QStringLiteral("Linked"));
+        c_.tell(QStringLiteral("Linked"));
         return;
     }
-    const QString port_name = system_port_name(c_.ui.cbb_port_num->currentText());
+    const QString port_name = system_port_name(c_.view().comm_text());
     if (!c_.MSComm1.open(port_name, QLatin1String(kLineSettings))) {
         std::fprintf(stderr, "mivo-console: cannot open %s: %s\n", qPrintable(port_name),
                      qPrintable(c_.MSComm1.errorText()));
-        c_.show_message(QStringLiteral("MIVO CommPort Fail"));
-        c_.show_message(QStringLiteral("CommPort Close"));
+        c_.tell(QStringLiteral("MIVO CommPort Fail"));
+        c_.tell(QStringLiteral("CommPort Close"));
         return;
     }
     ++c_.link_session;
     c_.vars.is_linked = kTrue;
-    c_.ui.comm_state_light->setFillColor(Light::kRed);
+    c_.view().show_link_light(true);
     c_.report([](Availability& a) { a.link_opened(); });
-    c_.show_message(QStringLiteral("Port Open"));
+    c_.tell(QStringLiteral("Port Open"));
 }
 
 void PortControl::close()
 {
     if (c_.vars.is_linked != kTrue) {
-        c_.show_message(QStringLiteral("Port Close"));
+        c_.tell(QStringLiteral("Port Close"));
         return;
     }
-    c_.ui.Timer1->stop();
+    c_.Timer1.stop();
     close_timer1();
     c_.MSComm1.close();
     c_.vars.is_linked = kFalse;
-    c_.ui.comm_state_light->setFillColor(Light::kGreen);
-    c_.show_message(QStringLiteral("Port Close"));
+    c_.view().show_link_light(false);
+    c_.tell(QStringLiteral("Port Close"));
     c_.report([](Availability& a) { a.link_closed(); });
 }
 
 void PortControl::close_timer1()
 {
-    c_.ui.Timer1->stop();
-    while (c_.ui.Timer1->isActive())
-        c_.ui.Timer1->stop();
+    c_.Timer1.stop();
+    while (c_.Timer1.isActive())
+        c_.Timer1.stop();
 }
 
 void PortControl::link_lost(const QString& reason)
@@ -63,18 +59,17 @@ void PortControl::link_lost(const QString& reason)
     if (c_.vars.is_linked != kTrue)
         return;
     std::fprintf(stderr, "mivo-console: serial port lost: %s\n", qPrintable(reason));
-    c_.ui.Timer1->stop();
+    c_.Timer1.stop();
     c_.vars.is_linked = kFalse;
-    c_.ui.comm_state_light->setFillColor(Light::kGreen);
+    c_.view().show_link_light(false);
     c_.report([](Availability& a) { a.link_closed(); });
     // The loss may be noticed in the middle of an exchange that must not
     // process events; the message waits for the event loop.
     // The system's reason is often a stale error of some earlier call, so
     // the user is told what happened in words right for every loss; the
     // reason went to stderr above.
-    auto show = c_.show_message;
-    QTimer::singleShot(0, c_.ui.cmd_port_open, [show] {
-        show(QStringLiteral("CommPort lost: the device hung up or was removed."));
+    QTimer::singleShot(0, &c_.Timer1, [this] {
+        c_.tell(QStringLiteral("CommPort lost: the device hung up or was removed."));
     });
 }
 

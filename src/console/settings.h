@@ -3,11 +3,9 @@
 #include <QStringList>
 #include <QtGlobal>
 
-class QLineEdit;
-
 namespace mivo {
 
-struct ConsoleContext;
+class ConsoleContext;
 
 // The "Setup" and "Config" pages: the drive's P and V parameter groups, the
 // save command, and the configuration word (V5) with its six option boxes.
@@ -37,8 +35,6 @@ public:
 private:
     // Reads group 0 (P) or 1 (V) into its boxes; see get_All_and_show_P_group.
     QStringList read_group(int group);
-    // tx_position_settings(index) or tx_v_group(index); nullptr for others.
-    QLineEdit* parameter_box(int group, int index) const;
 
     ConsoleContext& c_;
 };

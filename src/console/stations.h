@@ -2,7 +2,7 @@
 
 namespace mivo {
 
-struct ConsoleContext;
+class ConsoleContext;
 class Monitoring;
 
 // Finding the stations on the line and selecting one, or all of them.
@@ -19,8 +19,6 @@ public:
     void set_station_click();
 
 private:
-    void append_station(int station);
-
     ConsoleContext& c_;
     Monitoring& monitoring_;
 };

@@ -1,12 +1,7 @@
 #include "console/terminal.h"
 
 #include "console/console_context.h"
-#include "link/command_exchange.h"
-#include "link/form_variables.h"
-#include "window/controls.h"
-#include "window/transcript_box.h"
-
-#include <QLineEdit>
+#include "console/console_view.h"
 
 namespace mivo {
 
@@ -24,19 +19,19 @@ void Terminal::send()
 {
     if (!c_.linked_or_tell(QStringLiteral("Link First!")))
         return;
-    const QString sent = c_.ui.tx_command->text();
+    const QString sent = c_.view().command_text();
     if (!c_.sendable_or_tell(sent))
         return;
     c_.exchange.write_text(sent + u'\r');
     c_.exchange.Delay_abs(CommandExchange::kReplyWaitMs);
     const QString received = c_.exchange.read_text();
-    c_.ui.tx_response->append(sent + QStringLiteral("\r\n") + received);
-    c_.ui.tx_command->clear();
+    c_.view().append_transcript(sent + QStringLiteral("\r\n") + received);
+    c_.view().clear_command();
 }
 
 void Terminal::clean()
 {
-    c_.ui.tx_response->setText(QString());
+    c_.view().clear_transcript();
 }
 
 }  // namespace mivo

@@ -4,7 +4,7 @@
 
 namespace mivo {
 
-struct ConsoleContext;
+class ConsoleContext;
 
 // The "Terminal" page: raw command lines to the drive and a transcript of
 // what came back. It writes and reads the port itself, inside one wait that

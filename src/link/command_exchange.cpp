@@ -7,16 +7,12 @@
 
 #include <QCoreApplication>
 
-#include <utility>
-
 namespace mivo {
 
 namespace {
 constexpr QChar kCr = u'\r';
 constexpr QChar kPrompt = u'>';
 }  // namespace
-
-CommandExchange::CommandExchange(SerialPort& port, FormVariables& vars) : port_(port), vars_(vars) {}
 
 bool CommandExchange::link_up() const
 {
@@ -37,12 +33,6 @@ QString CommandExchange::read_text()
     return QString::fromLatin1(port_.readAll());
 }
 
-QString CommandExchange::empty_receive_buffer()
-{
-    vars_.rx_text = read_text();
-    return std::exchange(vars_.rx_text, QString());
-}
-
 void CommandExchange::Delay(qint32 msecond)
 {
     // A wait whose link went away (closed by a handler that ran inside it,
@@ -55,58 +45,55 @@ void CommandExchange::Delay_abs(qint32 msecond)
     wait_without_events(msecond);
 }
 
-void CommandExchange::send_mivo_command(QString command)
+CommandExchange::Sent CommandExchange::send_mivo_command(const QString& command)
 {
-    vars_.last_command = command;
     write_text(command + kCr);
     Delay_abs(kReplyWaitMs);
 
+    Sent sent;
     if (command != protocol::home_line()) {
-        discarded_ = empty_receive_buffer();
-        return;
+        sent.discarded = empty_receive_buffer();
+        return sent;
     }
 
     // Homing: the drive sends its prompt when the run has finished.
     const Stopwatch clock;
-    QString accumulated;
     do {
-        vars_.rx_text = read_text();
-        accumulated += vars_.rx_text;
+        sent.rx_text = read_text();
+        sent.discarded += sent.rx_text;
         Delay(kPollStepMs);
         QCoreApplication::processEvents();
-    } while (!accumulated.contains(kPrompt) && !clock.is_over(homing_limit_ms_) && link_up());
-    discarded_ = accumulated;
+    } while (!sent.discarded.contains(kPrompt) && !clock.is_over(homing_limit_ms_) && link_up());
+    return sent;
 }
 
-bool CommandExchange::get_mivo_response(QString command, const QString& replace_target)
+CommandExchange::Reply CommandExchange::get_mivo_response(const QString& command, const QString& replace_target)
 {
     write_text(command + kCr);
     Delay_abs(kReplyWaitMs);
-    vars_.rx_text = read_text();
-    vars_.reply_value = protocol::remove_target(protocol::value_line(vars_.rx_text), replace_target);
-    return vars_.rx_text.contains(kCr);
+    Reply reply;
+    reply.rx_text = read_text();
+    reply.value = protocol::remove_target(protocol::value_line(reply.rx_text), replace_target);
+    reply.complete = reply.rx_text.contains(kCr);
+    return reply;
 }
 
-bool CommandExchange::Check_MIVO_response(const QString& check_command)
+CommandExchange::PromptCheck CommandExchange::Check_MIVO_response(const QString& line)
 {
-    bool result = false;
+    PromptCheck check;
     QString accumulated;
-    vars_.rx_text.clear();
-    vars_.last_command.clear();
-
-    vars_.last_command = check_command + kCr;
-    write_text(vars_.last_command);
+    write_text(line);
     Delay(kReplyWaitMs);
 
     const Stopwatch clock;
     do {
-        vars_.rx_text = read_text();
-        accumulated += vars_.rx_text;
+        check.rx_text = read_text();
+        accumulated += check.rx_text;
         Delay(kPollStepMs);
         if (accumulated.contains(kPrompt))
-            result = true;
-    } while (!result && !clock.is_over(kPromptWindowMs) && link_up());
-    return result;
+            check.prompt = true;
+    } while (!check.prompt && !clock.is_over(kPromptWindowMs) && link_up());
+    return check;
 }
 
 }  // namespace mivo

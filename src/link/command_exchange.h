@@ -1,7 +1,5 @@
 #pragma once
 
-#include "link/form_variables.h"
-
 #include <QString>
 
 namespace mivo {
@@ -11,6 +9,7 @@ class SerialPort;
 // Writing one command line and collecting its reply, the drive's way:
 // write, wait a fixed time, read whatever has arrived. There is no queue and
 // no matching of replies to commands; a late reply is taken by the next read.
+// Every exchange hands back what it read; nothing is kept here.
 //
 // While the port is closed (closed by a handler that ran inside one of our
 // waits, or lost with its adapter) nothing is written or read, and the
@@ -22,44 +21,56 @@ public:
     static constexpr qint32 kPromptWindowMs = 100;
     static constexpr qint32 kHomingLimitMs = 600000;
 
-    CommandExchange(SerialPort& port, FormVariables& vars);
+    // What send_mivo_command read and threw away (for "HM", all that came
+    // during the wait), and what its last read took from the buffer.
+    struct Sent {
+        QString discarded;
+        QString rx_text;
+    };
+    // What get_mivo_response read: the text taken from the buffer, the value
+    // cut out of its first line, and whether that line was complete.
+    struct Reply {
+        QString rx_text;
+        QString value;
+        bool complete = false;
+    };
+    // Whether the prompt came back, and what the last read took.
+    struct PromptCheck {
+        bool prompt = false;
+        QString rx_text;
+    };
+
+    explicit CommandExchange(SerialPort& port) : port_(port) {}
 
     // Writes a command and discards its reply 50 ms later; "HM" (exactly)
-    // instead waits up to ten minutes for the drive's prompt.
-    void send_mivo_command(QString command);
-    // Writes a command and leaves the text of its first reply line, with
-    // every occurrence of replace_target removed, in reply_value. A reply
-    // without a line end counts as no reply: reply_value is then empty and
-    // the result false.
-    bool get_mivo_response(QString command, const QString& replace_target);
-    // Writes a command and tells whether the prompt came back within the
-    // prompt window. last_command is emptied before check_command is read,
-    // so handing in last_command itself sends a CR alone.
-    bool Check_MIVO_response(const QString& check_command);
+    // instead waits up to the homing limit for the drive's prompt.
+    Sent send_mivo_command(const QString& command);
+    // Writes a command and reads once 50 ms later; the value is the text of
+    // the first reply line with every occurrence of replace_target removed.
+    // A reply without a line end counts as no reply: the value is then empty.
+    Reply get_mivo_response(const QString& command, const QString& replace_target);
+    // Writes line as it is (its CR included) and tells whether the prompt
+    // came back within the prompt window after a 50 ms pause.
+    PromptCheck Check_MIVO_response(const QString& line);
 
     // Processes window events while it waits; ends early when the link
     // goes away, so every caller tests the link when it returns.
     void Delay(qint32 msecond);
     void Delay_abs(qint32 msecond);
 
-    // What the last send_mivo_command read and threw away (for "HM", all
-    // that came during the wait): whether the drive answered at all.
-    const QString& discarded_text() const { return discarded_; }
-
     // Tests shorten the homing limit instead of waiting ten minutes.
     void set_homing_limit_ms(qint32 limit) { homing_limit_ms_ = limit; }
 
-    // The window is going away: waits that process events end at once and
+    // The program is going away: waits that process events end at once and
     // nothing more is written.
     void shut_down() { shut_down_ = true; }
     bool is_shut_down() const { return shut_down_; }
 
-    // The port is open and the window still there.
+    // The port is open and the program not going away.
     bool link_up() const;
 
-    // Reads everything received into rx_text and throws it away, leaving
-    // rx_text empty; gives what was thrown away.
-    QString empty_receive_buffer();
+    // Reads everything received and gives it; the buffer is empty after.
+    QString empty_receive_buffer() { return read_text(); }
 
     // Raw access for the terminal, which writes and reads the port itself.
     void write_text(const QString& text);
@@ -67,9 +78,7 @@ public:
 
 private:
     SerialPort& port_;
-    FormVariables& vars_;
     bool shut_down_ = false;
-    QString discarded_;
     qint32 homing_limit_ms_ = kHomingLimitMs;
 };
 

@@ -2,6 +2,8 @@
 
 #include "link/line_settings.h"
 
+#include <QSerialPort>
+
 #include <QtGlobal>
 
 #ifdef Q_OS_UNIX
@@ -30,15 +32,15 @@ bool system_has_input(const QSerialPort& port)
 }
 }  // namespace
 
-SystemSerialPort::SystemSerialPort(QObject* parent) : SerialPort(parent)
+SystemSerialPort::SystemSerialPort(QObject* parent) : SerialPort(parent), port_(std::make_unique<QSerialPort>())
 {
-    connect(&port_, &QSerialPort::errorOccurred, this, &SystemSerialPort::on_error);
+    connect(port_.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) { on_error(error); });
 }
 
 SystemSerialPort::~SystemSerialPort()
 {
-    port_.disconnect(this);
-    port_.close();
+    port_->disconnect(this);
+    port_->close();
 }
 
 bool SystemSerialPort::open(const QString& port_name, const QString& settings)
@@ -49,17 +51,17 @@ bool SystemSerialPort::open(const QString& port_name, const QString& settings)
         error_text_ = QStringLiteral("Bad line settings \"%1\"").arg(settings);
         return false;
     }
-    port_.setPortName(port_name);
-    port_.setBaudRate(line->baud_rate);
-    port_.setParity(line->parity);
-    port_.setDataBits(line->data_bits);
-    port_.setStopBits(line->stop_bits);
-    port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_->setPortName(port_name);
+    port_->setBaudRate(line->baud_rate);
+    port_->setParity(line->parity);
+    port_->setDataBits(line->data_bits);
+    port_->setStopBits(line->stop_bits);
+    port_->setFlowControl(QSerialPort::NoFlowControl);
     // Unsolicited bytes (a streaming drive, a noisy cable) stop at this
     // buffer instead of growing the console; a drive's replies are tiny.
-    port_.setReadBufferSize(kReadCapBytes);
-    if (!port_.open(QIODevice::ReadWrite)) {
-        error_text_ = port_.errorString();
+    port_->setReadBufferSize(kReadCapBytes);
+    if (!port_->open(QIODevice::ReadWrite)) {
+        error_text_ = port_->errorString();
         return false;
     }
     return true;
@@ -67,39 +69,39 @@ bool SystemSerialPort::open(const QString& port_name, const QString& settings)
 
 void SystemSerialPort::close()
 {
-    if (port_.isOpen())
-        port_.close();
+    if (port_->isOpen())
+        port_->close();
 }
 
 bool SystemSerialPort::isOpen() const
 {
-    return port_.isOpen();
+    return port_->isOpen();
 }
 
 void SystemSerialPort::write(const QByteArray& bytes)
 {
-    if (!port_.isOpen())
+    if (!port_->isOpen())
         return;
-    port_.write(bytes);
+    port_->write(bytes);
     // QSerialPort only buffers; push the bytes out now, since the caller
     // waits without running the event loop that would otherwise send them.
-    while (port_.isOpen() && port_.bytesToWrite() > 0) {
-        if (!port_.waitForBytesWritten(kWriteDrainLimitMs))
+    while (port_->isOpen() && port_->bytesToWrite() > 0) {
+        if (!port_->waitForBytesWritten(kWriteDrainLimitMs))
             break;
     }
 }
 
 QByteArray SystemSerialPort::readAll()
 {
-    if (!port_.isOpen())
+    if (!port_->isOpen())
         return {};
-    QByteArray data = port_.read(kReadCapBytes);
+    QByteArray data = port_->read(kReadCapBytes);
     // Bytes that arrived since the last event-loop pass are still in the
     // system; fetch them without waiting, but only what is there now and up
     // to the cap. waitForReadyRead(0) also notices a hang-up, which then
     // closes the port through on_error.
-    while (data.size() < kReadCapBytes && port_.isOpen() && system_has_input(port_) && port_.waitForReadyRead(0))
-        data += port_.read(kReadCapBytes - data.size());
+    while (data.size() < kReadCapBytes && port_->isOpen() && system_has_input(*port_) && port_->waitForReadyRead(0))
+        data += port_->read(kReadCapBytes - data.size());
     return data;
 }
 
@@ -108,18 +110,18 @@ QString SystemSerialPort::errorText() const
     return error_text_;
 }
 
-void SystemSerialPort::on_error(QSerialPort::SerialPortError error)
+void SystemSerialPort::on_error(int error)
 {
     // NoError comes with every open, TimeoutError with every empty
     // waitForReadyRead(0): neither says anything about the line.
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
         return;
-    if (!port_.isOpen())
+    if (!port_->isOpen())
         return;
     // A vanished device keeps raising this error on every event-loop pass
     // until the port is closed, so close it at once.
-    const QString reason = port_.errorString();
-    port_.close();
+    const QString reason = port_->errorString();
+    port_->close();
     emit lost(reason);
 }
 

@@ -2,7 +2,9 @@
 
 #include "link/serial_port.h"
 
-#include <QSerialPort>
+#include <memory>
+
+class QSerialPort;
 
 namespace mivo {
 
@@ -22,9 +24,9 @@ public:
     QString errorText() const override;
 
 private:
-    void on_error(QSerialPort::SerialPortError error);
+    void on_error(int error);
 
-    QSerialPort port_;
+    std::unique_ptr<QSerialPort> port_;
     QString error_text_;
 };
 

@@ -9,7 +9,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
-class QTimer;
 
 namespace mivo {
 
@@ -43,7 +42,6 @@ struct Form1Controls {
     ValueBox* lb_rv_feedback_4 = nullptr;
 
     QTabWidget* SSTab1 = nullptr;
-    QTimer* Timer1 = nullptr;
 
     // "Terminal"
     QLineEdit* tx_command = nullptr;
@@ -84,8 +82,5 @@ inline ValueBox* Form1Controls::lb_rv_feedback(int index) const
     default: return nullptr;
     }
 }
-
-// Page indices of SSTab1.
-enum Page : int { kTerminalPage = 0, kMotionPage = 1, kSetupPage = 2, kConfigPage = 3 };
 
 }  // namespace mivo

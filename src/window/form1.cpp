@@ -1,6 +1,6 @@
 #include "window/form1.h"
 
-#include "link/system_serial_port.h"
+#include "console/console.h"
 #include "protocol/command_lines.h"
 #include "window/accessibility.h"
 #include "window/key_press_relay.h"
@@ -10,9 +10,11 @@
 #include "window/transcript_box.h"
 #include "window/value_box.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -20,25 +22,9 @@
 
 namespace mivo {
 
-namespace {
-constexpr int kPollIntervalMs = 500;
-}  // namespace
-
-Form1::Form1(std::unique_ptr<SerialPort> port, QWidget* parent)
-    : QWidget(parent),
-      port_(port ? std::move(port) : std::make_unique<SystemSerialPort>()),
-      exchange_(*port_, vars_),
-      context_{ui_, vars_, *port_, exchange_, [this](const QString& text) { show_message(text); },
-               [this](const Availability::State& state) { apply_availability(state); }, Availability{}, 0},
-      port_control_(context_),
-      terminal_(context_),
-      monitoring_(context_),
-      stations_(context_, monitoring_),
-      settings_(context_),
-      motion_(context_, monitoring_)
+Form1::Form1(Console& console, QWidget* parent) : QWidget(parent), console_(console)
 {
     install_accessibility_roles();
-    port_->setObjectName(QStringLiteral("MSComm1"));
     build();
     connect_handlers();
     Form_Load();
@@ -46,10 +32,8 @@ Form1::Form1(std::unique_ptr<SerialPort> port, QWidget* parent)
 
 Form1::~Form1()
 {
-    // The handlers' state goes before the QWidget base; keep a closing port
-    // from reaching them.
-    port_->disconnect(this);
-    port_->close();
+    // Nothing the console does from now on may reach the widgets.
+    console_.set_view(nullptr);
 }
 
 void Form1::build()
@@ -82,10 +66,6 @@ void Form1::build()
         p.build(page, ui_);
         ui_.SSTab1->addTab(page, QLatin1String(p.caption));
     }
-
-    ui_.Timer1 = new QTimer(this);
-    ui_.Timer1->setObjectName(QStringLiteral("Timer1"));
-    ui_.Timer1->setInterval(kPollIntervalMs);
 }
 
 void Form1::connect_handlers()
@@ -103,16 +83,12 @@ void Form1::connect_handlers()
     connect(ui_.cmd_mivo_home, &QPushButton::clicked, this, &Form1::cmd_mivo_home_Click);
     connect(ui_.cmd_start_move, &QPushButton::clicked, this, &Form1::cmd_start_move_Click);
     connect(ui_.cmd_stop_move, &QPushButton::clicked, this, &Form1::cmd_stop_move_Click);
-    connect(ui_.Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(ui_.SSTab1, &QTabWidget::currentChanged, this, &Form1::on_page_changed);
     relay_key_presses(ui_.tx_command, [this](qint16 key) { tx_command_KeyPress(key); });
     for (qint16 i = 0; i < qint16(ui_.tx_position_settings.size()); ++i)
         relay_key_presses(ui_.tx_position_settings[i], [this, i](qint16 key) { tx_position_settings_KeyPress(i, key); });
     for (qint16 i = 0; i < qint16(ui_.tx_v_group.size()); ++i)
         relay_key_presses(ui_.tx_v_group[i], [this, i](qint16 key) { tx_v_group_KeyPress(i, key); });
-    // A lost port is handled at once, so that a handler waiting on the drive
-    // sees the link gone when its wait returns.
-    connect(port_.get(), &SerialPort::lost, this, [this](const QString& reason) { port_control_.link_lost(reason); });
 }
 
 void Form1::on_page_changed(int page)
@@ -162,72 +138,199 @@ void Form1::show_message(const QString& text)
         show_message_box(this, text);
 }
 
-void Form1::Form_Load()
+void Form1::show_link_light(bool linked)
 {
-    vars_.is_linked = kFalse;
-    vars_.move_running = kFalse;
+    ui_.comm_state_light->show_bit(linked);
 }
 
-void Form1::cmd_port_open_Click() { port_control_.open(); }
-void Form1::cmd_port_close_Click() { port_control_.close(); }
-void Form1::close_timer1() { port_control_.close_timer1(); }
-
-void Form1::SSTab1_Click(qint16 PreviousTab)
+void Form1::show_run_light(bool running)
 {
-    Q_UNUSED(PreviousTab);
-    if (!context_.linked_or_tell(QStringLiteral("Link first!")))
+    ui_.sh_run->show_bit(running);
+}
+
+void Form1::show_state_lights(const std::array<bool, 8>& lit)
+{
+    for (std::size_t i = 0; i < lit.size(); ++i)
+        ui_.mivo_state_light[i]->show_bit(lit[i]);
+}
+
+void Form1::show_input_lights(const std::array<bool, 4>& lit)
+{
+    for (std::size_t i = 0; i < lit.size(); ++i)
+        ui_.mivo_DI_state_light[i]->show_bit(lit[i]);
+}
+
+void Form1::show_value(qint16 index, const QString& text)
+{
+    if (ValueBox* box = ui_.lb_rv_feedback(index))
+        box->setText(text);
+}
+
+void Form1::clear_station_list()
+{
+    ui_.cbb_station_num->clear();
+}
+
+void Form1::append_station(int station)
+{
+    // Adding the first item to an editable combo box would also put it into
+    // the text, which shows the sweep's progress instead.
+    const QString text = ui_.cbb_station_num->currentText();
+    ui_.cbb_station_num->addItem(QString::number(station));
+    ui_.cbb_station_num->setEditText(text);
+}
+
+void Form1::show_station_text(const QString& text)
+{
+    ui_.cbb_station_num->setEditText(text);
+}
+
+QLineEdit* Form1::parameter_box(int group, int index) const
+{
+    if (index < 0 || index >= protocol::group_size(group))
+        return nullptr;
+    return group == protocol::kGroupP ? ui_.tx_position_settings[std::size_t(index)]
+                                      : ui_.tx_v_group[std::size_t(index)];
+}
+
+void Form1::show_parameter(int group, int index, const QString& text)
+{
+    if (QLineEdit* box = parameter_box(group, index))
+        box->setText(text);
+}
+
+void Form1::mark_unwritten(int group, int index, bool unwritten)
+{
+    QLineEdit* box = parameter_box(group, index);
+    if (!box)
         return;
-    switch (ui_.SSTab1->currentIndex()) {
-    case kSetupPage: settings_.read_groups(); break;
-    case kConfigPage: get_and_show_MIVO_config(); break;
-    default: break;  // "Terminal" and "Motion" read nothing
+    // Red text while the box holds keys that have not been written to the
+    // drive; a screen reader hears it from the description.
+    if (unwritten) {
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Text, QColor(255, 0, 0));
+        box->setPalette(pal);
+        box->setAccessibleDescription(QStringLiteral("not written"));
+    } else {
+        // A palette that sets nothing gives the colours back to the system,
+        // so the text follows its window-text colour, also when that changes.
+        box->setPalette(QPalette());
+        box->setAccessibleDescription(QString());
     }
 }
 
-void Form1::tx_command_KeyPress(qint16 KeyAscii) { terminal_.key_press(KeyAscii); }
-void Form1::cmd_send_command_Click() { terminal_.send(); }
-void Form1::cmd_clean_response_Click() { terminal_.clean(); }
-void Form1::cmd_search_station_Click() { stations_.search_click(); }
-void Form1::search_and_show_all_station() { stations_.search_and_show_all_station(); }
-void Form1::cmd_set_station_Click() { stations_.set_station_click(); }
+void Form1::show_config(const protocol::ConfigIndexes& indexes)
+{
+    for (std::size_t i = 0; i < indexes.size(); ++i)
+        ui_.cbb_config[i]->setCurrentIndex(indexes[i]);
+}
 
-void Form1::Timer1_Timer() { monitoring_.Timer1_Timer(); }
-void Form1::Delay_and_Trigger_Timer1(qint32 msecond) { monitoring_.Delay_and_Trigger_Timer1(msecond); }
-bool Form1::get_and_show_RV_Group(qint16 RV_Group_num) { return monitoring_.get_and_show_RV_Group(RV_Group_num); }
-void Form1::update_states() { monitoring_.update_states(); }
-void Form1::update_DI_states() { monitoring_.update_DI_states(); }
+void Form1::append_transcript(const QString& text)
+{
+    ui_.tx_response->append(text);
+}
+
+void Form1::clear_transcript()
+{
+    ui_.tx_response->setText(QString());
+}
+
+void Form1::clear_command()
+{
+    ui_.tx_command->clear();
+}
+
+void Form1::tick_feedback_boxes()
+{
+    ui_.cb_ask_pfbk->setChecked(true);
+    ui_.cb_ask_states->setChecked(true);
+}
+
+QString Form1::comm_text() const
+{
+    return ui_.cbb_port_num->currentText();
+}
+
+QString Form1::station_text() const
+{
+    return ui_.cbb_station_num->currentText();
+}
+
+QString Form1::command_text() const
+{
+    return ui_.tx_command->text();
+}
+
+QString Form1::parameter_text(int group, int index) const
+{
+    const QLineEdit* box = parameter_box(group, index);
+    return box ? box->text() : QString();
+}
+
+int Form1::config_choice(int box) const
+{
+    if (box < 0 || box >= int(ui_.cbb_config.size()))
+        return -1;
+    const QComboBox* combo = ui_.cbb_config[std::size_t(box)];
+    return combo->findText(combo->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+bool Form1::ask_position() const
+{
+    return ui_.cb_ask_pfbk->isChecked();
+}
+
+bool Form1::ask_states() const
+{
+    return ui_.cb_ask_states->isChecked();
+}
+
+ConsoleView::MotionTexts Form1::motion_texts() const
+{
+    return {ui_.tx_move_position_1->text(), ui_.tx_move_position_2->text(), ui_.tx_move_speed->text(),
+            ui_.tx_delay_1->text(), ui_.tx_delay_2->text()};
+}
+
+int Form1::page_in_front() const
+{
+    return ui_.SSTab1->currentIndex();
+}
+
+void Form1::Form_Load() { console_.Form_Load(); }
+void Form1::cmd_port_open_Click() { console_.port_control().open(); }
+void Form1::cmd_port_close_Click() { console_.port_control().close(); }
+void Form1::SSTab1_Click(qint16 PreviousTab) { console_.SSTab1_Click(PreviousTab); }
+void Form1::tx_command_KeyPress(qint16 KeyAscii) { console_.terminal().key_press(KeyAscii); }
+void Form1::cmd_send_command_Click() { console_.terminal().send(); }
+void Form1::cmd_clean_response_Click() { console_.terminal().clean(); }
+void Form1::cmd_search_station_Click() { console_.stations().search_click(); }
+void Form1::cmd_set_station_Click() { console_.stations().set_station_click(); }
+void Form1::Timer1_Timer() { console_.monitoring().Timer1_Timer(); }
 
 void Form1::tx_position_settings_KeyPress(qint16 Index, qint16 KeyAscii)
 {
-    settings_.key_press(protocol::kGroupP, Index, KeyAscii);
+    console_.settings().key_press(protocol::kGroupP, Index, KeyAscii);
 }
 void Form1::tx_v_group_KeyPress(qint16 Index, qint16 KeyAscii)
 {
-    settings_.key_press(protocol::kGroupV, Index, KeyAscii);
+    console_.settings().key_press(protocol::kGroupV, Index, KeyAscii);
 }
-void Form1::cmd_setup_save_Click() { settings_.save_click(); }
-QStringList Form1::get_All_and_show_P_group() { return settings_.get_All_and_show_P_group(); }
-QStringList Form1::get_All_and_show_V_group() { return settings_.get_All_and_show_V_group(); }
-void Form1::get_and_show_MIVO_config() { settings_.get_and_show_MIVO_config(); }
-void Form1::cmd_config_apply_Click() { settings_.apply_click(); }
-void Form1::set_new_config() { settings_.set_new_config(); }
+void Form1::cmd_setup_save_Click() { console_.settings().save_click(); }
+void Form1::cmd_config_apply_Click() { console_.settings().apply_click(); }
 
-void Form1::cmd_mivo_enable_Click() { motion_.enable_click(); }
-void Form1::cmd_mivo_disable_Click() { motion_.disable_click(); }
-void Form1::cmd_mivo_home_Click() { motion_.home_click(); }
-void Form1::cmd_start_move_Click() { motion_.start_click(); }
-void Form1::cmd_stop_move_Click() { motion_.stop_click(); }
+void Form1::cmd_mivo_enable_Click() { console_.motion().enable_click(); }
+void Form1::cmd_mivo_disable_Click() { console_.motion().disable_click(); }
+void Form1::cmd_mivo_home_Click() { console_.motion().home_click(); }
+void Form1::cmd_start_move_Click() { console_.motion().start_click(); }
+void Form1::cmd_stop_move_Click() { console_.motion().stop_click(); }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    // A handler may still sit in a wait (homing, a dwell, the search): make
-    // its waits end, keep it from writing, and keep it from showing boxes,
-    // so that the program ends promptly.
+    // A handler may still sit in a wait (homing, a dwell, the search): the
+    // console ends its waits and keeps it from writing, and no more boxes
+    // come up, so that the program ends promptly.
     closing_ = true;
-    exchange_.shut_down();
-    ui_.Timer1->stop();
-    port_->close();
-    vars_.is_linked = kFalse;
+    console_.shut_down();
     event->accept();
 }
 

@@ -1,36 +1,24 @@
 #pragma once
 
-#include "console/console_context.h"
-#include "console/monitoring.h"
-#include "console/motion.h"
-#include "console/port_control.h"
-#include "console/settings.h"
-#include "console/stations.h"
-#include "console/terminal.h"
-#include "link/command_exchange.h"
-#include "link/form_variables.h"
-#include "link/serial_port.h"
+#include "console/console_view.h"
 #include "window/controls.h"
 
 #include <QWidget>
 
-#include <memory>
-
 namespace mivo {
 
-// The console's one window. Its handlers are named after their control and
-// event and stay thin: the logic lives in the console classes they call.
-class Form1 : public QWidget {
+class Console;
+
+// The console's one window, a view of the console core. Its handlers are
+// named after their control and event and only forward: the logic lives in
+// the console, which shows what it has to show through this view.
+class Form1 : public QWidget, public ConsoleView {
     Q_OBJECT
 public:
-    // The window owns the port; without one it opens real serial ports.
-    explicit Form1(std::unique_ptr<SerialPort> port = nullptr, QWidget* parent = nullptr);
+    explicit Form1(Console& console, QWidget* parent = nullptr);
     ~Form1() override;
 
     const Form1Controls& controls() const { return ui_; }
-    FormVariables& vars() { return vars_; }
-    CommandExchange& exchange() { return exchange_; }
-    SerialPort& MSComm1() { return *port_; }
 
     // Handlers.
     void Form_Load();
@@ -53,20 +41,33 @@ public:
     void cmd_start_move_Click();
     void cmd_stop_move_Click();
 
-    // Procedures the handlers share.
-    void close_timer1();
-    void search_and_show_all_station();
-    void Delay_and_Trigger_Timer1(qint32 msecond);
-    bool get_and_show_RV_Group(qint16 RV_Group_num);
-    void update_states();
-    void update_DI_states();
-    QStringList get_All_and_show_P_group();
-    QStringList get_All_and_show_V_group();
-    void get_and_show_MIVO_config();
-    void set_new_config();
-
-    // The rules that decide which controls and pages can be used.
-    const Availability& availability() const { return context_.availability; }
+    // ConsoleView
+    void show_message(const QString& text) override;
+    void apply_availability(const Availability::State& state) override;
+    void show_link_light(bool linked) override;
+    void show_run_light(bool running) override;
+    void show_state_lights(const std::array<bool, 8>& lit) override;
+    void show_input_lights(const std::array<bool, 4>& lit) override;
+    void show_value(qint16 index, const QString& text) override;
+    void clear_station_list() override;
+    void append_station(int station) override;
+    void show_station_text(const QString& text) override;
+    void show_parameter(int group, int index, const QString& text) override;
+    void mark_unwritten(int group, int index, bool unwritten) override;
+    void show_config(const protocol::ConfigIndexes& indexes) override;
+    void append_transcript(const QString& text) override;
+    void clear_transcript() override;
+    void clear_command() override;
+    void tick_feedback_boxes() override;
+    QString comm_text() const override;
+    QString station_text() const override;
+    QString command_text() const override;
+    QString parameter_text(int group, int index) const override;
+    int config_choice(int box) const override;
+    bool ask_position() const override;
+    bool ask_states() const override;
+    MotionTexts motion_texts() const override;
+    int page_in_front() const override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,21 +75,12 @@ protected:
 private:
     void build();
     void connect_handlers();
-    void show_message(const QString& text);
     void on_page_changed(int page);
-    void apply_availability(const Availability::State& state);
+    // tx_position_settings(index) or tx_v_group(index); nullptr for others.
+    QLineEdit* parameter_box(int group, int index) const;
 
-    std::unique_ptr<SerialPort> port_;
+    Console& console_;
     Form1Controls ui_;
-    FormVariables vars_;
-    CommandExchange exchange_;
-    ConsoleContext context_;
-    PortControl port_control_;
-    Terminal terminal_;
-    Monitoring monitoring_;
-    Stations stations_;
-    Settings settings_;
-    Motion motion_;
     int page_in_front_ = kTerminalPage;
     bool closing_ = false;
 };

@@ -1,5 +1,5 @@
 // The two frames above the tab control: "Communication" and "States".
-#include "link/line_settings.h"
+#include "link/port_name.h"
 #include "window/controls.h"
 #include "window/layout.h"
 #include "window/light.h"

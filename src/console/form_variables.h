@@ -9,7 +9,9 @@ namespace mivo {
 constexpr qint16 kTrue = -1;
 constexpr qint16 kFalse = 0;
 
-// The window's shared state, read and written by every handler.
+// The console's shared state, read and written by every handler. The
+// console context owns the one instance; the exchange hands back what it
+// read and the context records it here.
 struct FormVariables {
     qint16 is_linked = kFalse;     // the serial port is open
     QString reply_value;           // value text of the last reply read

@@ -1,0 +1,19 @@
+#include "app/console_application.h"
+
+#include "link/system_serial_port.h"
+
+namespace mivo {
+
+ConsoleApplication::ConsoleApplication(std::unique_ptr<SerialPort> port)
+    : port_(port ? std::move(port) : std::make_unique<SystemSerialPort>()), console_(*port_), window_(console_)
+{
+    console_.set_view(&window_);
+}
+
+ConsoleApplication::~ConsoleApplication()
+{
+    // A port that closes as it goes must not reach the console's handlers.
+    console_.shut_down();
+}
+
+}  // namespace mivo

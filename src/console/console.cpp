@@ -1,0 +1,67 @@
+#include "console/console.h"
+
+#include "console/console_view.h"
+#include "link/serial_port.h"
+
+namespace mivo {
+
+Console::Console(SerialPort& port, QObject* parent)
+    : QObject(parent),
+      exchange_(port),
+      context_(port, exchange_),
+      port_control_(context_),
+      terminal_(context_),
+      monitoring_(context_),
+      stations_(context_, monitoring_),
+      settings_(context_),
+      motion_(context_, monitoring_)
+{
+    port.setObjectName(QStringLiteral("MSComm1"));
+    connect(&context_.Timer1, &QTimer::timeout, this, [this] { monitoring_.Timer1_Timer(); });
+    // A lost port is handled at once, so that a handler waiting on the drive
+    // sees the link gone when its wait returns.
+    connect(&port, &SerialPort::lost, this, [this](const QString& reason) { port_control_.link_lost(reason); });
+}
+
+Console::~Console()
+{
+    // The handlers' state goes with us; keep a closing port from reaching it.
+    context_.MSComm1.disconnect(this);
+}
+
+void Console::set_view(ConsoleView* view)
+{
+    context_.set_view(view);
+    context_.apply_availability();
+}
+
+void Console::Form_Load()
+{
+    context_.vars.is_linked = kFalse;
+    context_.vars.move_running = kFalse;
+}
+
+void Console::SSTab1_Click(qint16 PreviousTab)
+{
+    Q_UNUSED(PreviousTab);
+    if (!context_.linked_or_tell(QStringLiteral("Link first!")))
+        return;
+    switch (context_.view().page_in_front()) {
+    case kSetupPage: settings_.read_groups(); break;
+    case kConfigPage: settings_.get_and_show_MIVO_config(); break;
+    default: break;  // "Terminal" and "Motion" read nothing
+    }
+}
+
+void Console::shut_down()
+{
+    // A handler may still sit in a wait (homing, a dwell, the search): make
+    // its waits end and keep it from writing, so that the program ends
+    // promptly.
+    exchange_.shut_down();
+    context_.Timer1.stop();
+    context_.MSComm1.close();
+    context_.vars.is_linked = kFalse;
+}
+
+}  // namespace mivo

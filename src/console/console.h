@@ -1,0 +1,65 @@
+#pragma once
+
+#include "console/console_context.h"
+#include "console/monitoring.h"
+#include "console/motion.h"
+#include "console/port_control.h"
+#include "console/settings.h"
+#include "console/stations.h"
+#include "console/terminal.h"
+#include "link/command_exchange.h"
+
+#include <QObject>
+
+namespace mivo {
+
+class ConsoleView;
+class SerialPort;
+
+// The console without its window: the logic behind every handler, the
+// form-level variables, the availability rules and the poll timer, on a
+// serial port it is given. A front end gives it a view and calls the
+// subsystems from its handlers.
+class Console : public QObject {
+    Q_OBJECT
+public:
+    explicit Console(SerialPort& port, QObject* parent = nullptr);
+    ~Console() override;
+
+    // Until a view is given (and after nullptr) the console shows nothing
+    // and reads empty text.
+    void set_view(ConsoleView* view);
+
+    void Form_Load();
+    // The user brought another page to the front: "Setup" reads the groups,
+    // "Config" the configuration word.
+    void SSTab1_Click(qint16 PreviousTab);
+    // The program is going away: every wait ends, nothing more is written,
+    // the poll stops and the port closes.
+    void shut_down();
+
+    PortControl& port_control() { return port_control_; }
+    Terminal& terminal() { return terminal_; }
+    Stations& stations() { return stations_; }
+    Monitoring& monitoring() { return monitoring_; }
+    Settings& settings() { return settings_; }
+    Motion& motion() { return motion_; }
+
+    FormVariables& vars() { return context_.vars; }
+    const Availability& availability() const { return context_.availability; }
+    QTimer& Timer1() { return context_.Timer1; }
+    CommandExchange& exchange() { return exchange_; }
+    SerialPort& MSComm1() { return context_.MSComm1; }
+
+private:
+    CommandExchange exchange_;
+    ConsoleContext context_;
+    PortControl port_control_;
+    Terminal terminal_;
+    Monitoring monitoring_;
+    Stations stations_;
+    Settings settings_;
+    Motion motion_;
+};
+
+}  // namespace mivo

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "console/availability.h"
+#include "protocol/reply_values.h"
+
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+
+namespace mivo {
+
+// Page indices of the tab control.
+enum Page : int { kTerminalPage = 0, kMotionPage = 1, kSetupPage = 2, kConfigPage = 3 };
+
+// Everything the console shows and everything it reads of what the user
+// typed or chose, in the console's own terms. The window implements it with
+// widgets; tests and a command-line front end implement it without any.
+// Every member does nothing (or gives nothing) here, so that a front end
+// overrides only what it has.
+class ConsoleView {
+public:
+    virtual ~ConsoleView() = default;
+
+    // A message with an OK button; returns when the user has closed it.
+    virtual void show_message(const QString& text) { Q_UNUSED(text); }
+    // The enabled state of every control and page the console switches.
+    virtual void apply_availability(const Availability::State& state) { Q_UNUSED(state); }
+
+    // comm_state_light: red while the port is open.
+    virtual void show_link_light(bool linked) { Q_UNUSED(linked); }
+    // sh_run: red while a poll tick runs.
+    virtual void show_run_light(bool running) { Q_UNUSED(running); }
+    // mivo_state_light(0..7) and mivo_DI_state_light(0..3): red for a set bit.
+    virtual void show_state_lights(const std::array<bool, 8>& lit) { Q_UNUSED(lit); }
+    virtual void show_input_lights(const std::array<bool, 4>& lit) { Q_UNUSED(lit); }
+    // lb_rv_feedback(index): 0 position, 3 configuration word, 4 version.
+    virtual void show_value(qint16 index, const QString& text) { Q_UNUSED(index); Q_UNUSED(text); }
+
+    // The station box: its list and its text.
+    virtual void clear_station_list() {}
+    // Adds an item and keeps the text the box shows.
+    virtual void append_station(int station) { Q_UNUSED(station); }
+    virtual void show_station_text(const QString& text) { Q_UNUSED(text); }
+
+    // tx_position_settings(index) (group 0) and tx_v_group(index) (group 1).
+    virtual void show_parameter(int group, int index, const QString& text)
+    {
+        Q_UNUSED(group); Q_UNUSED(index); Q_UNUSED(text);
+    }
+    // The edit marker: the box holds keys that have not been written.
+    virtual void mark_unwritten(int group, int index, bool unwritten)
+    {
+        Q_UNUSED(group); Q_UNUSED(index); Q_UNUSED(unwritten);
+    }
+    // cbb_config(0..5) show these list indexes.
+    virtual void show_config(const protocol::ConfigIndexes& indexes) { Q_UNUSED(indexes); }
+
+    // The terminal's transcript and its command box.
+    virtual void append_transcript(const QString& text) { Q_UNUSED(text); }
+    virtual void clear_transcript() {}
+    virtual void clear_command() {}
+
+    // "Stop" ticks both "FeedBack" boxes.
+    virtual void tick_feedback_boxes() {}
+
+    // What the user typed or chose.
+    virtual QString comm_text() const { return {}; }
+    virtual QString station_text() const { return {}; }
+    virtual QString command_text() const { return {}; }
+    virtual QString parameter_text(int group, int index) const { Q_UNUSED(group); Q_UNUSED(index); return {}; }
+    // The list index of the item cbb_config(box) shows, or -1 when its text
+    // names none of its items.
+    virtual int config_choice(int box) const { Q_UNUSED(box); return -1; }
+    // The "FeedBack" boxes: cb_ask_pfbk (position) and cb_ask_states.
+    virtual bool ask_position() const { return false; }
+    virtual bool ask_states() const { return false; }
+    struct MotionTexts {
+        QString position_1;
+        QString position_2;
+        QString speed;
+        QString delay_1;
+        QString delay_2;
+    };
+    virtual MotionTexts motion_texts() const { return {}; }
+    virtual int page_in_front() const { return kTerminalPage; }
+};
+
+}  // namespace mivo

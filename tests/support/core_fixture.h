@@ -1,0 +1,69 @@
+#pragma once
+
+#include "console/console.h"
+#include "link/system_serial_port.h"
+
+#include "fake_view.h"
+#include "sim_harness.h"
+
+#include <QStringList>
+
+#include <memory>
+
+// What the console's logic tests share: the console core on a real serial
+// port, its view a FakeView. A test class derives from it beside QObject and
+// calls start_console() in init() and stop_console() in cleanup().
+class CoreFixture {
+protected:
+    std::unique_ptr<mivo::SerialPort> port;
+    std::unique_ptr<mivo::Console> console;
+    FakeView view;
+
+    void start_console(std::unique_ptr<mivo::SerialPort> given = nullptr)
+    {
+        stop_console();
+        view = FakeView{};
+        port = given ? std::move(given) : std::make_unique<mivo::SystemSerialPort>();
+        console = std::make_unique<mivo::Console>(*port);
+        console->set_view(&view);
+        console->Form_Load();
+    }
+    void stop_console()
+    {
+        if (console)
+            console->shut_down();
+        console.reset();
+        port.reset();
+    }
+
+    // "Open" with the path typed into "Comm".
+    void open_path(const QString& path)
+    {
+        view.comm = path;
+        console->port_control().open();
+    }
+    void open_on(const mivo::sim::SimHarness& sim) { open_path(QString::fromStdString(sim.path())); }
+    void close() { console->port_control().close(); }
+
+    // "Set Station" with the text typed into "Station".
+    void set_station(const QString& text)
+    {
+        view.station = text;
+        console->stations().set_station_click();
+    }
+    // The user brings a page to the front.
+    void bring_to_front(int page)
+    {
+        const int previous = view.page;
+        view.page = page;
+        console->SSTab1_Click(qint16(previous));
+    }
+    // Enter typed into "Command" with text in it.
+    void type_command(const QString& text)
+    {
+        view.command = text;
+        console->terminal().key_press(mivo::Terminal::kEnter);
+    }
+    mivo::FormVariables& vars() { return console->vars(); }
+    QTimer& Timer1() { return console->Timer1(); }
+};
