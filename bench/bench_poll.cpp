@@ -10,7 +10,7 @@
 //
 //     bench_poll [--ticks N]    N ticks for the memory run (default 1000)
 #include "sim_harness.h"
-#include "window/form1.h"
+#include "app/console_application.h"
 
 #include "../tests/support/cpu_time.h"
 #include "../tests/support/sim_line.h"
@@ -40,16 +40,16 @@ using namespace bench;
 
 constexpr double kTickMinimumMs = 3 * 50 + 2 * 50;
 
-bool select_station_3(mivo::Form1& form)
+bool select_station_3(mivo::ConsoleApplication& app)
 {
-    const auto& ui = form.controls();
+    const auto& ui = app.window().controls();
     ui.cb_ask_pfbk->setChecked(true);
     ui.cb_ask_states->setChecked(true);
     const QStringList texts = with_messages([&] {
         ui.cbb_station_num->setEditText(QStringLiteral("3"));
         QTest::mouseClick(ui.cmd_set_station, Qt::LeftButton);
     });
-    if (texts != QStringList{"Set OK."} || !ui.Timer1->isActive()) {
+    if (texts != QStringList{"Set OK."} || !app.console().Timer1().isActive()) {
         std::printf("station 3 not selected (messages: %s)\n", qPrintable(texts.join(" | ")));
         return false;
     }
@@ -58,10 +58,10 @@ bool select_station_3(mivo::Form1& form)
 
 // One tick by a direct call; Timer1 is stopped after it, since the position
 // read switches it on again and a tick it fired would nest inside the next.
-void tick(mivo::Form1& form)
+void tick(mivo::ConsoleApplication& app)
 {
-    form.Timer1_Timer();
-    form.controls().Timer1->stop();
+    app.window().Timer1_Timer();
+    app.console().Timer1().stop();
 }
 
 // Process CPU over ms of the event loop, in percent of one core.
@@ -77,15 +77,19 @@ double cpu_percent_over(int ms)
 void measure_tick_length(int ticks)
 {
     mivo::sim::SimHarness sim({"--stations", "3"});
-    mivo::Form1 form;
+    mivo::ConsoleApplication app;
+    mivo::Form1& form = app.window();
     form.show();
-    const QStringList opened = with_messages([&] { open_on(form, sim); });
-    if (opened != QStringList{"Port Open"} || !select_station_3(form)) {
+    const QStringList opened = with_messages([&] {
+        form.controls().cbb_port_num->setEditText(QString::fromStdString(sim.path()));
+        form.controls().cmd_port_open->click();
+    });
+    if (opened != QStringList{"Port Open"} || !select_station_3(app)) {
         std::printf("tick, both boxes: not measured (port: %s)\n", qPrintable(opened.join(" | ")));
         return;
     }
-    form.controls().Timer1->stop();
-    tick(form);  // warm-up
+    app.console().Timer1().stop();
+    tick(app);  // warm-up
 
     std::vector<double> ratios;
     int full = 0;
@@ -95,7 +99,7 @@ void measure_tick_length(int ticks)
         t.start();
         form.Timer1_Timer();
         ratios.push_back(t.nsecsElapsed() / 1e6 / kTickMinimumMs);
-        form.controls().Timer1->stop();
+        app.console().Timer1().stop();
         if (received_lines(sim) == QStringList{"RV 0", "RV 2", "RV 5"})
             ++full;
     }
@@ -118,7 +122,8 @@ void measure_cpu_and_memory(int long_ticks)
     }
 
     {
-        auto form = std::make_unique<mivo::Form1>();
+        auto app = std::make_unique<mivo::ConsoleApplication>();
+        mivo::Form1* form = &app->window();
         form->show();
         const QStringList opened = with_messages([&] {
             form->controls().cbb_port_num->setEditText(link);
@@ -133,24 +138,24 @@ void measure_cpu_and_memory(int long_ticks)
             std::printf("CPU idle, link open, no station: %.3f %% of one core over %d s (goal <= 0.2 %%)\n", idle,
                         kSpanMs / 1000);
 
-            if (select_station_3(*form)) {
+            if (select_station_3(*app)) {
                 int fired = 0;
                 QObject counter;
-                QObject::connect(form->controls().Timer1, &QTimer::timeout, &counter, [&] { ++fired; });
+                QObject::connect(&app->console().Timer1(), &QTimer::timeout, &counter, [&] { ++fired; });
                 const double polling = cpu_percent_over(kSpanMs);
                 std::printf("CPU polling, both boxes: %.3f %% of one core over %d s, %d ticks by Timer1 "
                             "(goal <= 2 %%)\n",
                             polling, kSpanMs / 1000, fired);
 
-                form->controls().Timer1->stop();
+                app->console().Timer1().stop();
                 constexpr int kFirstTicks = 10;
                 QElapsedTimer t;
                 t.start();
                 for (int i = 0; i < kFirstTicks; ++i)
-                    tick(*form);
+                    tick(*app);
                 const long after_first = rss_kb();
                 for (int i = kFirstTicks; i < long_ticks; ++i)
-                    tick(*form);
+                    tick(*app);
                 const long after_all = rss_kb();
                 std::printf("memory, %d ticks against %d: VmRSS %ld kB -> %ld kB, growth %.3f MB (goal <= 1 MB)  "
                             "[both boxes, back to back by direct Timer1_Timer() calls, %.0f s]\n",
@@ -158,7 +163,7 @@ void measure_cpu_and_memory(int long_ticks)
                             t.elapsed() / 1000.0);
             }
         }
-        with_messages([&] { form.reset(); });
+        with_messages([&] { app.reset(); });
     }
     stop_simulator(simulator);
 }

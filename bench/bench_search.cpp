@@ -3,7 +3,7 @@
 // minimum: a silent station costs at least 50 + 100 + 50 + 50 + 100 ms, an
 // answering one at least 50 + 5 + 50 + 50 + 5 ms.
 #include "sim_harness.h"
-#include "window/form1.h"
+#include "app/console_application.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -38,7 +38,8 @@ void accept_messages()
 void run(const char* name, const std::vector<std::string>& args, double minimum_ms)
 {
     mivo::sim::SimHarness sim(args);
-    mivo::Form1 form;
+    mivo::ConsoleApplication app;
+    mivo::Form1& form = app.window();
     form.show();
     form.controls().cbb_port_num->setEditText(QString::fromStdString(sim.path()));
     form.cmd_port_open_Click();
@@ -46,7 +47,7 @@ void run(const char* name, const std::vector<std::string>& args, double minimum_
     QElapsedTimer t;
     const double cpu0 = cpu_ms();
     t.start();
-    form.search_and_show_all_station();
+    app.console().stations().search_and_show_all_station();
     const double took = t.nsecsElapsed() / 1e6;
     const double cpu = cpu_ms() - cpu0;
     std::printf("%-22s %8.0f ms  minimum %6.0f ms  ratio %.3f  CPU %4.1f%%  listed %d\n", name, took, minimum_ms,

@@ -4,7 +4,7 @@
 // Station 3 on an in-process simulated line; a few runs, each after a visit
 // to "Terminal", which reads nothing.
 #include "sim_harness.h"
-#include "window/form1.h"
+#include "app/console_application.h"
 
 #include "../tests/support/message_catcher.h"
 #include "../tests/support/sim_line.h"
@@ -48,9 +48,11 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     MessageCatcher messages;
     mivo::sim::SimHarness sim({"--stations", "3"});
-    mivo::Form1 form;
+    mivo::ConsoleApplication console;
+    mivo::Form1& form = console.window();
     form.show();
-    open_on(form, sim);
+    form.controls().cbb_port_num->setEditText(QString::fromStdString(sim.path()));
+    QTest::mouseClick(form.controls().cmd_port_open, Qt::LeftButton);
     form.controls().cbb_station_num->setEditText(QStringLiteral("3"));
     QTest::mouseClick(form.controls().cmd_set_station, Qt::LeftButton);
 
@@ -59,7 +61,7 @@ int main(int argc, char* argv[])
         click_tab(form, mivo::kTerminalPage);
         QTest::qWait(50);
         // As between two ticks of the poll: no tick lands in the measurement.
-        form.controls().Timer1->stop();
+        console.console().Timer1().stop();
         sim.clear_log();
 
         QElapsedTimer t;

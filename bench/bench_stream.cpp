@@ -6,6 +6,7 @@
 //   the stream waiting, and after one terminal exchange; goal at most 10 MB
 //   above idle;
 // - 40 MB at pseudo-terminal speed: the same, and how long one exchange takes.
+#include "app/console_application.h"
 #include "window/form1.h"
 #include "window/transcript_box.h"
 
@@ -40,7 +41,8 @@ void measure(const char* what, long burst_bytes)
         return;
     }
     {
-        mivo::Form1 form;
+        mivo::ConsoleApplication app;
+        mivo::Form1& form = app.window();
         form.show();
         const QStringList opened = with_messages([&] {
             form.controls().cbb_port_num->setEditText(link);

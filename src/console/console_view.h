@@ -13,6 +13,10 @@ namespace mivo {
 // Page indices of the tab control.
 enum Page : int { kTerminalPage = 0, kMotionPage = 1, kSetupPage = 2, kConfigPage = 3 };
 
+// lb_rv_feedback(3), "CFG": the configuration word as the "Config" page read
+// it. The other value boxes carry the number of the live value they show.
+constexpr qint16 kConfigWordBox = 3;
+
 // Everything the console shows and everything it reads of what the user
 // typed or chose, in the console's own terms. The window implements it with
 // widgets; tests and a command-line front end implement it without any.

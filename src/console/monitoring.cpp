@@ -63,7 +63,8 @@ void Monitoring::Delay_and_Trigger_Timer1(qint32 msecond)
 
 bool Monitoring::has_value_box(qint16 RV_Group_num)
 {
-    return RV_Group_num == protocol::kValuePosition || RV_Group_num == 3 || RV_Group_num == protocol::kValueVersion;
+    return RV_Group_num == protocol::kValuePosition || RV_Group_num == kConfigWordBox
+           || RV_Group_num == protocol::kValueVersion;
 }
 
 bool Monitoring::get_and_show_RV_Group(qint16 RV_Group_num)

@@ -60,7 +60,7 @@ bool Motion::read_cycle_fields(CycleFields& fields)
         const std::optional<qint32> value = protocol::to_int32(in.text);
         if (!value) {
             c_.tell(QStringLiteral("%1: type a number from -2147483648 to 2147483647.")
-                                .arg(QLatin1String(in.caption)));
+                        .arg(QLatin1String(in.caption)));
             return false;
         }
         *in.value = *value;

@@ -67,7 +67,8 @@ void PortControl::link_lost(const QString& reason)
     // process events; the message waits for the event loop.
     // The system's reason is often a stale error of some earlier call, so
     // the user is told what happened in words right for every loss; the
-    // reason went to stderr above.
+    // reason went to stderr above. The timer is the core's own object: the
+    // message does not outlive the console.
     QTimer::singleShot(0, &c_.Timer1, [this] {
         c_.tell(QStringLiteral("CommPort lost: the device hung up or was removed."));
     });

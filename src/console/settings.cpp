@@ -16,8 +16,6 @@ namespace {
 constexpr qint16 kEnter = 13;
 // The drive answers "SV" only once its memory is written.
 constexpr qint32 kSaveWaitMs = 1500;
-// lb_rv_feedback(3), "CFG", shows the configuration word.
-constexpr qint16 kConfigBox = 3;
 
 // The captions beside cbb_config(0) to (5), to say which box is wrong.
 constexpr std::array<const char*, protocol::kConfigBoxes> kConfigCaptions{
@@ -94,7 +92,7 @@ void Settings::key_press(int group, int index, qint16 key_ascii)
     if (!value) {
         // The box stays red: its entry has not been written.
         c_.tell(QStringLiteral("%1 was not written: type a number from -32768 to 32767.")
-                            .arg(entry_name(group, index)));
+                    .arg(entry_name(group, index)));
         return;
     }
     LinkGuard link = c_.hold_link();
@@ -137,12 +135,12 @@ void Settings::get_and_show_MIVO_config()
                                protocol::parameter_target(protocol::kConfigGroup, protocol::kConfigIndex));
     const std::optional<qint16> word = protocol::to_int16(reply.value);
     if (word) {
-        c_.view().show_value(kConfigBox, QString::number(*word));
+        c_.view().show_value(kConfigWordBox, QString::number(*word));
         c_.view().show_config(protocol::decode_config(*word));
     } else {
         // The boxes keep what they show; the label must not pass an old word
         // off as the drive's.
-        c_.view().show_value(kConfigBox, QString());
+        c_.view().show_value(kConfigWordBox, QString());
     }
     link.start_timer1();
     if (!word && link.up())
@@ -168,7 +166,7 @@ void Settings::set_new_config()
     }
     if (!wrong.isEmpty()) {
         c_.tell(QStringLiteral("Choose an item of the list for %1; nothing was written.")
-                            .arg(wrong.join(QStringLiteral(", "))));
+                    .arg(wrong.join(QStringLiteral(", "))));
         return;
     }
 

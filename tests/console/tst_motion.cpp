@@ -1,16 +1,9 @@
-// The "Motion" page through the real window, against the drive simulator.
+// The "Motion" page on the console core, against the drive simulator.
 #include "link/waits.h"
-#include "window/form1.h"
-#include "window/value_box.h"
 
-#include "../support/console_fixture.h"
+#include "../support/core_fixture.h"
 #include "../support/sim_line.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTabBar>
-#include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
 
@@ -49,7 +42,7 @@ private:
 
 }  // namespace
 
-class TestMotion : public QObject, ConsoleFixture {
+class TestMotion : public QObject, CoreFixture {
     Q_OBJECT
 
     std::unique_ptr<sim::SimHarness> sim;
@@ -58,19 +51,16 @@ class TestMotion : public QObject, ConsoleFixture {
     {
         sim = std::make_unique<sim::SimHarness>(args);
         start_console();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
 
     // Open, select the station, bring "Motion" to the front; the log starts
     // empty after that.
     void select(const QString& station)
     {
-        open_on(*form, *sim);
+        open_on(*sim);
         set_station(station);
-        click_tab(kMotionPage);
-        QTRY_COMPARE(ui().SSTab1->currentIndex(), int(kMotionPage));
-        QTest::qWait(20);  // SSTab1_Click runs from a zero-time shot
-        messages->take();
+        bring_to_front(kMotionPage);
+        view.take_messages();
         sim->clear_log();
     }
 
@@ -96,18 +86,13 @@ class TestMotion : public QObject, ConsoleFixture {
         return [this, line, times] { const QStringList l = motion_lines(); return l.count(line) >= times && l.last() == line; };
     }
 
-    std::array<bool, 4> pages()
-    {
-        return {ui().SSTab1->isTabEnabled(0), ui().SSTab1->isTabEnabled(1), ui().SSTab1->isTabEnabled(2),
-                ui().SSTab1->isTabEnabled(3)};
-    }
-    // Within the tab control, which a closed link disables as a whole.
-    bool idle_buttons()
-    {
-        return ui().cmd_start_move->isEnabledTo(ui().SSTab1) && !ui().cmd_stop_move->isEnabledTo(ui().SSTab1);
-    }
+    std::array<bool, 4> pages() const { return view.availability.pages; }
+    // The buttons' own flags: a closed link disables the tab control as a
+    // whole, not them.
+    bool idle_buttons() const { return view.availability.cmd_start_move && !view.availability.cmd_stop_move; }
+    bool cycle_buttons() const { return !view.availability.cmd_start_move && view.availability.cmd_stop_move; }
 
-    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    Motion& motion() { return console->motion(); }
 
 private slots:
     void cleanup()
@@ -119,71 +104,73 @@ private slots:
     void servo_buttons_send_one_line_each()
     {
         start({"--stations", "3"});
-        click_tab(kMotionPage);
-        QTRY_COMPARE(messages->texts, QStringList{"Link first!"});  // from the page change
-        messages->take();
-        for (QPushButton* b : {ui().cmd_mivo_enable, ui().cmd_mivo_disable, ui().cmd_mivo_home, ui().cmd_start_move})
-            click(b);
-        form->cmd_stop_move_Click();  // its button starts out disabled
-        QCOMPARE(messages->take(), QStringList(5, "Link first!"));
+        bring_to_front(kMotionPage);
+        QCOMPARE(view.take_messages(), QStringList{"Link first!"});  // from the page change
+        QVERIFY(idle_buttons());  // "Stop" starts out disabled
+        motion().enable_click();
+        motion().disable_click();
+        motion().home_click();
+        motion().start_click();
+        motion().stop_click();
+        QCOMPARE(view.take_messages(), QStringList(5, "Link first!"));
         QVERIFY(sim->rx_lines().empty());
         QVERIFY(idle_buttons());
-        QCOMPARE(form->vars().move_running, kFalse);
+        QCOMPARE(vars().move_running, kFalse);
 
         select("3");
-        ui().Timer1->stop();
-        click(ui().cmd_mivo_enable);
+        Timer1().stop();
+        motion().enable_click();
         QCOMPARE(received_lines(*sim), QStringList{"EN 1"});
-        QVERIFY(!ui().Timer1->isActive());
-        ui().Timer1->start();
+        QVERIFY(!Timer1().isActive());
+        Timer1().start();
         sim->clear_log();
-        click(ui().cmd_mivo_disable);
+        motion().disable_click();
         QCOMPARE(received_lines(*sim), QStringList{"EN 0"});
-        QVERIFY(ui().Timer1->isActive());
-        QVERIFY(messages->texts.isEmpty());
+        QVERIFY(Timer1().isActive());
+        QVERIFY(view.messages.isEmpty());
     }
 
     void normal_cycle_runs_until_stop()
     {
         start({"--stations", "3"});
         select("3");
-        ui().cb_ask_pfbk->setChecked(false);
+        view.position_box = false;
 
         Script script;
         std::array<bool, 4> pages_during{};
         bool buttons_during = false;
-        int front_after_terminal_click = -1;
+        bool cycle_running_during = false;
         double stopped_at = 0;
         script.then(last_motion_is("MA 1000"), [&] {
             pages_during = pages();
-            buttons_during = !ui().cmd_start_move->isEnabled() && ui().cmd_stop_move->isEnabled();
-            click_tab(kTerminalPage);
-            front_after_terminal_click = ui().SSTab1->currentIndex();
+            buttons_during = cycle_buttons();
+            cycle_running_during = console->availability().cycle_running();
         });
         // Dwell 1 of the third iteration.
         script.then(last_motion_is("MA 1000", 3), [&] {
             stopped_at = sim::SimHarness::now_ms();
-            click(ui().cmd_stop_move);
+            motion().stop_click();
         });
-        click(ui().cmd_start_move);
+        motion().start_click();
 
         QVERIFY(script.done());
         QCOMPARE(pages_during, (std::array<bool, 4>{false, true, false, false}));
         QVERIFY(buttons_during);
-        QCOMPARE(front_after_terminal_click, int(kMotionPage));
+        QVERIFY(cycle_running_during);
 
         QCOMPARE(motion_lines(), (QStringList{"VA 2", "MA 1000", "MA 0", "MA 1000", "MA 0", "MA 1000", "MA 0"}));
         const auto times = motion_times();
         for (size_t i = 2; i < times.size(); ++i)
             QVERIFY2(times[i] - times[i - 1] >= 100, qPrintable(QString::number(i)));
         QVERIFY(times[5] < stopped_at && stopped_at < times[6]);  // Stop came during dwell 1
-        QVERIFY(messages->texts.isEmpty());
+        QVERIFY(view.messages.isEmpty());
 
-        QCOMPARE(form->vars().move_running, kFalse);
-        QVERIFY(ui().Timer1->isActive());
+        QCOMPARE(vars().move_running, kFalse);
+        QVERIFY(!console->availability().cycle_running());
+        QVERIFY(Timer1().isActive());
         QCOMPARE(pages(), (std::array<bool, 4>{true, true, true, true}));
         QVERIFY(idle_buttons());
-        QVERIFY(ui().cb_ask_pfbk->isChecked() && ui().cb_ask_states->isChecked());
+        QVERIFY(view.position_box && view.states_box);  // "Stop" ticked both
         const auto lines_at_end = received_lines(*sim).size();
         QTRY_VERIFY(received_lines(*sim).size() > lines_at_end);  // the poll runs again
         QCOMPARE(motion_lines().size(), 7);
@@ -193,17 +180,17 @@ private slots:
     {
         start({"--stations", "3"});
         select("3");
-        click(ui().cmd_mivo_enable);
-        ui().tx_move_speed->setText("2.5");  // the drive refuses it and keeps its speed
-        ui().tx_move_position_1->setText("1000.5");
-        ui().tx_move_position_2->setText("-1000.5");
+        motion().enable_click();
+        view.motion.speed = "2.5";  // the drive refuses it and keeps its speed
+        view.motion.position_1 = "1000.5";
+        view.motion.position_2 = "-1000.5";
         int highest = 0;
         QTimer watch;
-        connect(&watch, &QTimer::timeout, [&] { highest = std::max(highest, ui().lb_rv_feedback(0)->text().toInt()); });
+        connect(&watch, &QTimer::timeout, [&] { highest = std::max(highest, view.values[0].toInt()); });
         watch.start(2);
         Script script;
-        script.then(last_motion_is("MA 1000"), [&] { click(ui().cmd_stop_move); });
-        click(ui().cmd_start_move);
+        script.then(last_motion_is("MA 1000"), [&] { motion().stop_click(); });
+        motion().start_click();
 
         QCOMPARE(motion_lines(), (QStringList{"VA 2.5", "MA 1000", "MA -1000"}));
         // The dwell polls: the box showed the drive on its way up.
@@ -217,23 +204,23 @@ private slots:
     {
         start({"--stations", "3"});
         select("32");
-        QVERIFY(ui().Timer1->isActive());
+        QVERIFY(Timer1().isActive());
         Script script;
         bool timer_during = true;
         std::array<bool, 4> pages_during{};
         script.then(last_motion_is("MA 1000"), [&] {
-            timer_during = ui().Timer1->isActive();
+            timer_during = Timer1().isActive();
             pages_during = pages();
-            click(ui().cmd_stop_move);
+            motion().stop_click();
         });
-        click(ui().cmd_start_move);
+        motion().start_click();
 
         QCOMPARE(motion_lines(), (QStringList{"VA 2", "MA 1000", "MA 0"}));
         const auto times = motion_times();
         QVERIFY(times[2] - times[1] >= 100);
         QVERIFY(!timer_during);
         QCOMPARE(pages_during, (std::array<bool, 4>{false, true, false, false}));
-        QVERIFY(!ui().Timer1->isActive());
+        QVERIFY(!Timer1().isActive());
         QCOMPARE(pages(), (std::array<bool, 4>{true, true, false, false}));
         QVERIFY(idle_buttons());
     }
@@ -242,36 +229,40 @@ private slots:
     {
         start({"--stations", "3"});
         select("3");
+        using Texts = ConsoleView::MotionTexts;
         const struct {
-            QLineEdit* box;
+            QString Texts::*field;
             const char* text;
             const char* caption;
         } cases[] = {
-            {ui().tx_move_position_1, "abc", "Position 1"},
-            {ui().tx_move_position_2, "2147483647.5", "Position 2"},  // rounds to 2^31
-            {ui().tx_delay_1, "", "Delay 1"},
-            {ui().tx_delay_2, "-2147483649", "Delay 2"},
+            {&Texts::position_1, "abc", "Position 1"},
+            {&Texts::position_2, "2147483647.5", "Position 2"},  // rounds to 2^31
+            {&Texts::delay_1, "", "Delay 1"},
+            {&Texts::delay_2, "-2147483649", "Delay 2"},
         };
         for (const auto& c : cases) {
-            const QString good = c.box->text();
-            c.box->setText(QString::fromLatin1(c.text));
-            click(ui().cmd_start_move);
-            const QStringList shown = messages->take();
+            const QString good = view.motion.*c.field;
+            view.motion.*c.field = QString::fromLatin1(c.text);
+            motion().start_click();
+            const QStringList shown = view.take_messages();
             QCOMPARE(shown.size(), 1);
             QVERIFY2(shown[0].startsWith(QLatin1String(c.caption)), qPrintable(shown[0]));
             QVERIFY(motion_lines().isEmpty());
-            QVERIFY(ui().Timer1->isActive());
-            QCOMPARE(form->vars().move_running, kFalse);
+            QVERIFY(Timer1().isActive());
+            QCOMPARE(vars().move_running, kFalse);
             QVERIFY(idle_buttons());
             QCOMPARE(pages(), (std::array<bool, 4>{true, true, true, true}));
-            c.box->setText(good);
+            view.motion.*c.field = good;
         }
         // The speed goes out as typed: only what can go on the wire as typed.
-        ui().tx_move_speed->setText(QStringLiteral("2\u20ac"));
-        click(ui().cmd_start_move);
-        QCOMPARE(messages->take().size(), 1);
+        view.motion.speed = QStringLiteral("2\u20ac");
+        motion().start_click();
+        const QStringList shown = view.take_messages();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith(u"Velocity"), qPrintable(shown[0]));
         QVERIFY(motion_lines().isEmpty());
-        QCOMPARE(form->vars().move_running, kFalse);
+        QCOMPARE(vars().move_running, kFalse);
+        QVERIFY(idle_buttons());
     }
 
     void close_during_cycle_ends_it()
@@ -283,25 +274,27 @@ private slots:
         double closed_at = 0;
         script.then(last_motion_is("MA 0"), [&] {
             closed_at = sim::SimHarness::now_ms();
-            click(ui().cmd_port_close);
-            last_at_close = form->vars().last_command;
+            close();
+            last_at_close = vars().last_command;
         });
-        click(ui().cmd_start_move);
+        motion().start_click();
 
-        QCOMPARE(messages->take(), QStringList{"Port Close"});
-        QCOMPARE(form->vars().last_command, last_at_close);  // nothing composed after
+        QCOMPARE(view.take_messages(), QStringList{"Port Close"});
+        QCOMPARE(vars().last_command, last_at_close);  // nothing composed after
         for (const auto& e : sim->wire_log())
             QVERIFY2(e.dir == sim::WireEvent::Tx || e.t_ms <= closed_at, e.bytes.c_str());
-        QCOMPARE(form->vars().move_running, kFalse);
+        QCOMPARE(vars().move_running, kFalse);
         QVERIFY(idle_buttons());
-        QVERIFY(!form->availability().cycle_running());
-        QVERIFY(!ui().Timer1->isActive());
-        QVERIFY(!ui().SSTab1->isEnabled());
+        QVERIFY(!console->availability().cycle_running());
+        QVERIFY(!Timer1().isActive());
+        QVERIFY(!view.availability.SSTab1);
+        QVERIFY(!view.link_light);
 
         // The next open and selection find everything as before.
         select("3");
+        QVERIFY(view.availability.SSTab1);
         QCOMPARE(pages(), (std::array<bool, 4>{true, true, true, true}));
-        QVERIFY(ui().Timer1->isActive());
+        QVERIFY(Timer1().isActive());
     }
 
     void home_pauses_the_poll_until_the_prompt()
@@ -309,10 +302,10 @@ private slots:
         start({"--stations", "3", "--home-ms", "1200"});  // spans two poll intervals
         select("3");
         // A poll inside the wait would eat the prompt: fail soon, then.
-        form->exchange().set_homing_limit_ms(5000);
-        QVERIFY(ui().Timer1->isActive());
-        click(ui().cmd_mivo_home);
-        QVERIFY(ui().Timer1->isActive());
+        console->exchange().set_homing_limit_ms(5000);
+        QVERIFY(Timer1().isActive());
+        motion().home_click();
+        QVERIFY(Timer1().isActive());
 
         const auto log = sim->wire_log();
         double hm_at = -1, prompt_at = -1;
@@ -327,36 +320,75 @@ private slots:
         QVERIFY(hm_at >= 0 && prompt_at > hm_at);
         for (const auto& e : log)
             QVERIFY2(e.dir == sim::WireEvent::Tx || e.t_ms <= hm_at || e.t_ms >= prompt_at, e.bytes.c_str());
-        QVERIFY(messages->texts.isEmpty());
+        QVERIFY(view.messages.isEmpty());
     }
 
     void home_on_a_silent_drive_ends_at_the_limit()
     {
         start({"--stations", "3", "--silent", "3"});
         select("3");
-        form->exchange().set_homing_limit_ms(300);
+        console->exchange().set_homing_limit_ms(300);
         Stopwatch t;  // the waits' own tick counter
-        click(ui().cmd_mivo_home);
+        motion().home_click();
         QVERIFY(t.elapsed() >= 300);
-        QVERIFY(ui().Timer1->isActive());
+        QVERIFY(Timer1().isActive());
         QCOMPARE(received_lines(*sim), QStringList{"HM"});
-        QVERIFY(messages->texts.isEmpty());
+        QVERIFY(view.messages.isEmpty());
     }
 
     void close_during_homing_ends_the_wait()
     {
         start({"--stations", "3", "--home-ms", "60000"});
         select("3");
-        QTimer::singleShot(200, form.get(), [&] { click(ui().cmd_port_close); });
-        click(ui().cmd_mivo_home);
-        QCOMPARE(messages->take(), QStringList{"Port Close"});
-        QVERIFY(!ui().Timer1->isActive());
+        QTimer::singleShot(200, console.get(), [this] { close(); });
+        motion().home_click();
+        QCOMPARE(view.take_messages(), QStringList{"Port Close"});
+        QVERIFY(!Timer1().isActive());
         // Returned long before the drive's prompt.
         for (const auto& e : sim->wire_log())
             QVERIFY(e.dir == sim::WireEvent::Rx || e.bytes.find('>') == std::string::npos);
         QCOMPARE(received_lines(*sim), QStringList{"HM"});
     }
+
+    void shut_down_during_a_wait_ends_it()
+    {
+        // The program goes away in the middle of the homing wait, and in the
+        // middle of a dwell: the handler returns promptly, nothing more goes
+        // out, and nothing is left switched on.
+        for (const bool homing : {true, false}) {
+            start({"--stations", "3", "--home-ms", "60000"});
+            select("3");
+            double down_at = 0;
+            const auto shut_down = [&] {
+                down_at = sim::SimHarness::now_ms();
+                console->shut_down();
+            };
+            Script script;
+            if (homing)
+                QTimer::singleShot(200, console.get(), shut_down);
+            else
+                script.then(last_motion_is("MA 1000"), shut_down);
+            if (homing)
+                motion().home_click();
+            else
+                motion().start_click();
+            QVERIFY(down_at > 0);
+            // Sent nothing more; homing returned before the drive's prompt.
+            for (const auto& e : sim->wire_log()) {
+                QVERIFY(!homing || e.dir == sim::WireEvent::Rx || e.bytes.find('>') == std::string::npos);
+                QVERIFY2(e.dir == sim::WireEvent::Tx || e.t_ms <= down_at, e.bytes.c_str());
+            }
+            QCOMPARE(received_lines(*sim).first(), QString(homing ? "HM" : "VA 2"));
+            QVERIFY(view.messages.isEmpty());
+            QVERIFY(!Timer1().isActive());
+            QVERIFY(!console->MSComm1().isOpen());
+            QCOMPARE(vars().is_linked, kFalse);
+            QCOMPARE(vars().move_running, kFalse);
+            QVERIFY(!console->availability().cycle_running());
+            stop_console();
+        }
+    }
 };
 
-QTEST_MAIN(TestMotion)
+QTEST_GUILESS_MAIN(TestMotion)
 #include "tst_motion.moc"

@@ -1,44 +1,37 @@
-// "Set Station" and the tab pages through the real window, against the drive
-// simulator.
-#include "window/form1.h"
-#include "window/value_box.h"
-
-#include "../support/console_fixture.h"
+// "Set Station" and the availability of the pages, on the console core
+// against the drive simulator.
+#include "../support/core_fixture.h"
 #include "../support/sim_line.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTabBar>
-#include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
 
 using namespace mivo;
 
-class TestSelection : public QObject, ConsoleFixture {
+class TestSelection : public QObject, CoreFixture {
     Q_OBJECT
 
     std::unique_ptr<sim::SimHarness> sim;
 
-    QTabWidget* tabs() { return ui().SSTab1; }
-
     void open()
     {
-        open_on(*form, *sim);
-        QCOMPARE(messages->take(), QStringList{"Port Open"});
+        open_on(*sim);
+        QCOMPARE(view.take_messages(), QStringList{"Port Open"});
         sim->clear_log();
     }
 
     void select(const QString& text) { set_station(text); }
 
-    bool pages_available(std::initializer_list<bool> expected)
+    // Which pages the tab control offers, in page order.
+    QList<bool> pages() const
     {
-        int i = 0;
-        for (bool e : expected)
-            if (tabs()->isTabEnabled(i++) != e)
-                return false;
-        return true;
+        const auto& p = view.availability.pages;
+        return QList<bool>(p.begin(), p.end());
+    }
+    // Why a page is unavailable, as its tab tells it; empty while available.
+    QString reason(int page) const
+    {
+        return QString::fromLatin1(view.availability.page_reasons.at(std::size_t(page)));
     }
 
     // Times at which the wire carried the given line.
@@ -50,6 +43,10 @@ class TestSelection : public QObject, ConsoleFixture {
                 t << e.t_ms;
         return t;
     }
+
+    const QList<bool> kAllPages{true, true, true, true};
+    const QList<bool> kBroadcastPages{true, true, false, false};
+    const QStringList kBroadcastMessages{"Switch to Broadcast Mode.", "States wiil not response!"};
 
 private slots:
     void init()
@@ -67,12 +64,12 @@ private slots:
     {
         open();
         select(QStringLiteral("5"));
-        QCOMPARE(messages->take(), QStringList{"Set OK."});
-        QCOMPARE(form->vars().station_num, qint16(5));
-        QCOMPARE(ui().lb_rv_feedback(4)->text(), QStringLiteral("MIVO-S 2.31"));
-        QVERIFY(tabs()->isEnabled());
-        QVERIFY(pages_available({true, true, true, true}));
-        QVERIFY(ui().Timer1->isActive());
+        QCOMPARE(view.take_messages(), QStringList{"Set OK."});
+        QCOMPARE(vars().station_num, qint16(5));
+        QCOMPARE(view.values[4], QStringLiteral("MIVO-S 2.31"));
+        QVERIFY(view.availability.SSTab1);
+        QCOMPARE(pages(), kAllPages);
+        QVERIFY(Timer1().isActive());
 
         const QStringList lines = received_lines(*sim);
         QCOMPARE(lines.mid(0, 3), (QStringList{"ST 5", "ST 5", "RV 4"}));
@@ -82,20 +79,37 @@ private slots:
         QVERIFY(times_of(QStringLiteral("RV 4")).first() - st[1] >= 100 - kStampSlackMs);
     }
 
+    void absent_station_is_not_reported_as_set()
+    {
+        open();
+        select(QStringLiteral("5"));
+        view.take_messages();
+        select(QStringLiteral("7"));
+        QCOMPARE(view.take_messages(), QStringList{"Station 7 did not answer."});
+        // The selection still takes effect; the old drive's version is gone.
+        QCOMPARE(vars().station_num, qint16(7));
+        QVERIFY(view.values[4].isEmpty());
+        QCOMPARE(pages(), kAllPages);
+        QVERIFY(Timer1().isActive());
+    }
+
     void broadcast_and_back()
     {
         open();
         select(QStringLiteral("32"));
-        QCOMPARE(messages->take(), (QStringList{"Switch to Broadcast Mode.", "States wiil not response!"}));
-        QCOMPARE(form->vars().station_num, qint16(32));
-        QVERIFY(tabs()->isEnabled());
-        QVERIFY(pages_available({true, true, false, false}));
-        QVERIFY(tabs()->tabToolTip(kSetupPage).contains(QStringLiteral("broadcast")));  // why, for a screen reader
-        QVERIFY(ui().Timer1->isActive());
+        QCOMPARE(view.take_messages(), kBroadcastMessages);
+        QCOMPARE(vars().station_num, qint16(32));
+        QVERIFY(view.availability.SSTab1);
+        QCOMPARE(pages(), kBroadcastPages);
+        // Why, for the tab's tip (a screen reader reads it).
+        QVERIFY(reason(kSetupPage).contains(QStringLiteral("broadcast")));
+        QVERIFY(reason(kConfigPage).contains(QStringLiteral("broadcast")));
+        QVERIFY(Timer1().isActive());
         QCOMPARE(received_lines(*sim), (QStringList{"ST 32", "ST 32"}));
 
         // The poll runs but polls nothing.
         QTest::qWait(1200);
+        QVERIFY(Timer1().isActive());
         QCOMPARE(received_lines(*sim), (QStringList{"ST 32", "ST 32"}));
 
         // "32.0" and " 32" are broadcast too, and go out as typed.
@@ -103,91 +117,73 @@ private slots:
         select(QStringLiteral("32.0"));
         select(QStringLiteral(" 32"));
         QCOMPARE(received_lines(*sim), (QStringList{"ST 32.0", "ST 32.0", "ST  32", "ST  32"}));
-        QCOMPARE(messages->take().size(), 4);
+        QCOMPARE(view.take_messages(), kBroadcastMessages + kBroadcastMessages);
 
         // Leaving broadcast mode opens the drive pages again.
         select(QStringLiteral("3"));
-        QCOMPARE(messages->take(), QStringList{"Set OK."});
-        QVERIFY(pages_available({true, true, true, true}));
-        QVERIFY(tabs()->tabToolTip(kSetupPage).isEmpty());
+        QCOMPARE(view.take_messages(), QStringList{"Set OK."});
+        QCOMPARE(pages(), kAllPages);
+        for (int page = kTerminalPage; page <= kConfigPage; ++page)
+            QVERIFY(reason(page).isEmpty());
     }
 
-    void half_rounds_to_even()
+    void halves_round_to_even_and_only_32_itself_is_broadcast()
     {
         open();
         select(QStringLiteral("2.5"));
-        QCOMPARE(form->vars().station_num, qint16(2));
+        QCOMPARE(vars().station_num, qint16(2));
         select(QStringLiteral("3.5"));
-        QCOMPARE(form->vars().station_num, qint16(4));
+        QCOMPARE(vars().station_num, qint16(4));
         QCOMPARE(received_lines(*sim).mid(0, 2), (QStringList{"ST 2.5", "ST 2.5"}));
+        view.take_messages();
+
+        // Texts that round to 32 select station 32 as a drive of its own: its
+        // version is asked for and the drive pages stay open.
+        for (const QString& text : {QStringLiteral("31.5"), QStringLiteral("32.4")}) {
+            sim->clear_log();
+            select(text);
+            QCOMPARE(vars().station_num, qint16(32));
+            QCOMPARE(received_lines(*sim).mid(0, 3), (QStringList{"ST " + text, "ST " + text, "RV 4"}));
+            QCOMPARE(view.take_messages(), QStringList{"Station " + text + " did not answer."});
+            QCOMPARE(pages(), kAllPages);
+            QCOMPARE(console->availability().mode(), Availability::Mode::Normal);
+        }
     }
 
     void broadcast_with_setup_in_front_reads_nothing()
     {
         open();
         select(QStringLiteral("5"));
-        click_tab(kSetupPage);
-        QTRY_COMPARE(tabs()->currentIndex(), int(kSetupPage));
-        QTest::qWait(50);  // the page's own reads
-        messages->take();
+        bring_to_front(kSetupPage);  // the page reads its groups
+        QVERIFY(received_lines(*sim).contains(QStringLiteral("RD 1 6")));
+        view.take_messages();
         sim->clear_log();
-        int handler_runs = 0;
-        connect(tabs(), &QTabWidget::currentChanged, this, [&] { ++handler_runs; });
 
         select(QStringLiteral("32"));
         QTest::qWait(100);
         QCOMPARE(received_lines(*sim), (QStringList{"ST 32", "ST 32"}));
-        QCOMPARE(tabs()->currentIndex(), int(kSetupPage));  // stays in front, unavailable
-        QVERIFY(!tabs()->isTabEnabled(kSetupPage));
-        QCOMPARE(handler_runs, 0);
-        QCOMPARE(messages->take(), (QStringList{"Switch to Broadcast Mode.", "States wiil not response!"}));
+        QCOMPARE(view.page, int(kSetupPage));  // stays in front, unavailable
+        QVERIFY(!view.availability.pages[kSetupPage]);
+        QCOMPARE(view.take_messages(), kBroadcastMessages);
     }
 
     void close_and_reopen_keep_the_pages_closed_until_a_selection()
     {
         open();
         select(QStringLiteral("5"));
-        messages->take();
-        ui().cmd_port_close->click();
-        QCOMPARE(messages->take(), QStringList{"Port Close"});
-        QVERIFY(!tabs()->isEnabled());
-        QVERIFY(!ui().Timer1->isActive());
-        QCOMPARE(form->vars().station_num, qint16(5));
+        view.take_messages();
+        close();
+        QCOMPARE(view.take_messages(), QStringList{"Port Close"});
+        QVERIFY(!view.availability.SSTab1);
+        QVERIFY(!Timer1().isActive());
+        QCOMPARE(vars().station_num, qint16(5));
 
         open();
-        QVERIFY(!tabs()->isEnabled());
-        QVERIFY(!ui().Timer1->isActive());
+        QVERIFY(!view.availability.SSTab1);
+        QVERIFY(!Timer1().isActive());
         select(QStringLiteral("3"));
-        QCOMPARE(messages->take(), QStringList{"Set OK."});
-        QVERIFY(tabs()->isEnabled());
-    }
-
-    void typed_station_is_not_completed()
-    {
-        // Completion only acts in the box that has the keyboard focus.
-        auto type_into = [this](QComboBox* box, const QString& text) {
-            form->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(form.get()));
-            box->setEditText(QString());
-            box->setFocus();
-            QTRY_VERIFY(box->lineEdit()->hasFocus());
-            QTest::keyClicks(box->lineEdit(), text);
-        };
-        open();
-        ui().cbb_station_num->addItems({"0", "5", "32"});
-        type_into(ui().cbb_station_num, QStringLiteral("3"));
-        QCOMPARE(ui().cbb_station_num->currentText(), QStringLiteral("3"));
-        QTest::mouseClick(ui().cmd_set_station, Qt::LeftButton);
-        QCOMPARE(received_lines(*sim).mid(0, 2), (QStringList{"ST 3", "ST 3"}));
-        QCOMPARE(form->vars().station_num, qint16(3));
-
-        // Neither do the port box and the option boxes complete.
-        type_into(ui().cbb_port_num, QStringLiteral("1"));
-        QCOMPARE(ui().cbb_port_num->currentText(), QStringLiteral("1"));
-        click_tab(kConfigPage);
-        QTest::qWait(200);  // the page reads the configuration word
-        type_into(ui().cbb_config[1], QStringLiteral("16"));
-        QCOMPARE(ui().cbb_config[1]->currentText(), QStringLiteral("16"));
+        QCOMPARE(view.take_messages(), QStringList{"Set OK."});
+        QVERIFY(view.availability.SSTab1);
     }
 
     void text_that_is_no_station_sends_nothing_and_changes_nothing_data()
@@ -202,36 +198,22 @@ private slots:
         QFETCH(QString, text);
         open();
         select(QStringLiteral("32"));
-        messages->take();
+        view.take_messages();
         sim->clear_log();
 
         select(text);
-        QCOMPARE(messages->take(), QStringList{"Type a station number: 0 to 31, or 32 for all stations."});
+        QCOMPARE(view.take_messages(), QStringList{"Type a station number: 0 to 31, or 32 for all stations."});
         QVERIFY(sim->rx_lines().empty());
-        QCOMPARE(form->vars().station_num, qint16(32));
-        QVERIFY(ui().Timer1->isActive());
-        QVERIFY(pages_available({true, true, false, false}));
+        QCOMPARE(vars().station_num, qint16(32));
+        QVERIFY(Timer1().isActive());
+        QCOMPARE(pages(), kBroadcastPages);
 
         // Out of 0..32 but a number: sent as the drive's business.
         select(QStringLiteral("40"));
         QCOMPARE(received_lines(*sim).mid(0, 2), (QStringList{"ST 40", "ST 40"}));
-        QCOMPARE(form->vars().station_num, qint16(40));
-    }
-
-    void absent_station_is_not_reported_as_set()
-    {
-        open();
-        select(QStringLiteral("5"));
-        messages->take();
-        select(QStringLiteral("7"));
-        QCOMPARE(messages->take(), QStringList{"Station 7 did not answer."});
-        // The selection still takes effect; the old drive's version is gone.
-        QCOMPARE(form->vars().station_num, qint16(7));
-        QVERIFY(ui().lb_rv_feedback(4)->text().isEmpty());
-        QVERIFY(pages_available({true, true, true, true}));
-        QVERIFY(ui().Timer1->isActive());
+        QCOMPARE(vars().station_num, qint16(40));
     }
 };
 
-QTEST_MAIN(TestSelection)
+QTEST_GUILESS_MAIN(TestSelection)
 #include "tst_selection.moc"

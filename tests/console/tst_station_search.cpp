@@ -1,34 +1,19 @@
-// "Search Station" through the real window, against the drive simulator.
-#include "window/form1.h"
-
-#include "../support/console_fixture.h"
+// "Search Station" on the console core, against the drive simulator.
+#include "../support/core_fixture.h"
 #include "../support/sim_line.h"
 
-#include <QComboBox>
-#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
 using namespace mivo;
 
-class TestStationSearch : public QObject, ConsoleFixture {
+class TestStationSearch : public QObject, CoreFixture {
     Q_OBJECT
-
-    QComboBox* stations() { return form->controls().cbb_station_num; }
-
-    QStringList listed()
-    {
-        QStringList items;
-        for (int i = 0; i < stations()->count(); ++i)
-            items << stations()->itemText(i);
-        return items;
-    }
 
     void search()
     {
-        QPushButton* button = form->controls().cmd_search_station;
-        QVERIFY(button->isEnabled());
-        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(view.availability.cmd_search_station);
+        console->stations().search_click();
     }
 
     // The probes of stations first..last as the wire carries them.
@@ -47,34 +32,34 @@ private slots:
     void silent_line_lists_broadcast_only()
     {
         sim::SimHarness sim({"--stations", "3", "--silent", "3"});
-        open_on(*form, sim);
-        messages->take();
-        form->controls().Timer1->start();  // as after a station selection
-        stations()->setEditText(QStringLiteral("9"));
+        open_on(sim);
+        view.take_messages();
+        Timer1().start();  // as after a station selection
+        view.station = QStringLiteral("9");
 
-        // While the sweep runs, its own button and the station choice wait.
+        // While the sweep runs, its own button, the station choice and the
+        // pages wait; the box shows the station being probed.
         bool disabled_during_sweep = false;
-        QObject during;
-        QTimer::singleShot(500, &during, [&] {
-            disabled_during_sweep = !form->controls().cmd_search_station->isEnabled() &&
-                                    !form->controls().cmd_set_station->isEnabled() &&
-                                    !stations()->currentText().isEmpty() && stations()->currentText() != u"9";
+        QTimer::singleShot(500, console.get(), [&] {
+            const Availability::State& a = view.availability;
+            disabled_during_sweep = !a.cmd_search_station && !a.cmd_set_station && !a.cbb_station_num &&
+                                    !a.SSTab1 && !view.station.isEmpty() && view.station != u"9";
         });
         // "Search Station" comes back only once "Search finished." is closed.
         bool disabled_while_message_shown = false;
-        messages->on_message = [&](const QString&) {
-            disabled_while_message_shown = !form->controls().cmd_search_station->isEnabled();
-        };
+        view.on_message = [&](const QString&) { disabled_while_message_shown = !view.availability.cmd_search_station; };
         search();
+        view.on_message = nullptr;
 
-        QCOMPARE(listed(), QStringList{"32"});
-        QCOMPARE(stations()->currentText(), QString());
-        QCOMPARE(messages->take(), QStringList{"Search finished."});
+        QCOMPARE(view.station_list, QStringList{"32"});
+        QCOMPARE(view.station, QString());
+        QCOMPARE(view.take_messages(), QStringList{"Search finished."});
         QVERIFY(disabled_during_sweep);
         QVERIFY(disabled_while_message_shown);
-        QVERIFY(form->controls().cmd_search_station->isEnabled());
-        QVERIFY(form->controls().cmd_set_station->isEnabled());
-        QVERIFY(!form->controls().Timer1->isActive());  // left off until a station is set
+        QVERIFY(view.availability.cmd_search_station);
+        QVERIFY(view.availability.cmd_set_station);
+        QVERIFY(view.availability.cbb_station_num);
+        QVERIFY(!Timer1().isActive());  // left off until a station is set
 
         // First probe "ST n", then a CR alone, for every station in order,
         // and nothing else: no poll line during the sweep.
@@ -94,42 +79,41 @@ private slots:
     {
         // Station 7 answers its selection but not the empty line that follows.
         sim::SimHarness sim({"--stations", "0,5,7", "--mute-empty", "7"});
-        open_on(*form, sim);
-        messages->take();
+        open_on(sim);
+        view.take_messages();
         search();
-        QCOMPARE(listed(), (QStringList{"0", "5", "32"}));
-        QCOMPARE(stations()->currentText(), QString());
-        QCOMPARE(messages->take(), QStringList{"Search finished."});
+        QCOMPARE(view.station_list, (QStringList{"0", "5", "32"}));
+        QCOMPARE(view.station, QString());
+        QCOMPARE(view.take_messages(), QStringList{"Search finished."});
         QCOMPARE(received_lines(sim), probes(0, 31));
     }
 
     void close_in_the_middle_stops_the_sweep()
     {
         sim::SimHarness sim({"--stations", "0,1,20"});
-        open_on(*form, sim);
-        messages->take();
+        open_on(sim);
+        view.take_messages();
         double closed_at = 0;
-        QObject during;
-        QTimer::singleShot(1200, &during, [&] {
+        QTimer::singleShot(1200, console.get(), [&] {
             closed_at = sim::SimHarness::now_ms();
-            form->controls().cmd_port_close->click();
+            close();
         });
         search();
 
         // One message, the close's own; no list that looks like a whole sweep.
-        QCOMPARE(messages->take(), QStringList{"Port Close"});
-        QCOMPARE(listed(), QStringList{});
-        QVERIFY(!form->controls().cmd_search_station->isEnabled());
+        QCOMPARE(view.take_messages(), QStringList{"Port Close"});
+        QCOMPARE(view.station_list, QStringList{});
+        QVERIFY(!view.availability.cmd_search_station);
         QVERIFY(closed_at > 0);
         for (const auto& e : sim.wire_log())
             QVERIFY2(e.t_ms <= closed_at || e.dir == sim::WireEvent::Tx, "a probe went out after the close");
 
         // After a new open the search is usable again.
-        open_on(*form, sim);
-        QCOMPARE(messages->take(), QStringList{"Port Open"});
-        QVERIFY(form->controls().cmd_search_station->isEnabled());
+        open_on(sim);
+        QCOMPARE(view.take_messages(), QStringList{"Port Open"});
+        QVERIFY(view.availability.cmd_search_station);
     }
 };
 
-QTEST_MAIN(TestStationSearch)
+QTEST_GUILESS_MAIN(TestStationSearch)
 #include "tst_station_search.moc"

@@ -1,4 +1,7 @@
-// The command exchange and its waits, against a scripted in-process port.
+// The command exchange and its waits, against a scripted in-process port,
+// and the link guard through which the console's handlers use it.
+#include "console/console_context.h"
+#include "console/link_guard.h"
 #include "link/command_exchange.h"
 #include "link/waits.h"
 
@@ -13,8 +16,13 @@ class TestExchange : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ScriptedPort> port;
-    FormVariables vars;
     std::unique_ptr<CommandExchange> exchange;
+    std::unique_ptr<ConsoleContext> context;
+
+    // The exchange as a handler on an open link uses it: what it reads is
+    // recorded in the form-level variables.
+    LinkGuard link() { return context->hold_link(); }
+    FormVariables& vars() { return context->vars; }
 
     // True once the event loop has run since the call.
     static std::shared_ptr<bool> event_probe()
@@ -28,20 +36,22 @@ private slots:
     void init()
     {
         port = std::make_unique<ScriptedPort>();
-        vars = FormVariables{};
-        exchange = std::make_unique<CommandExchange>(*port, vars);
+        exchange = std::make_unique<CommandExchange>(*port);
+        context = std::make_unique<ConsoleContext>(*port, *exchange);
+        context->vars.is_linked = kTrue;
     }
 
     void send_discards_the_reply_after_50_ms()
     {
         port->reply_next("ERR\r>", 2);
         Stopwatch t;  // the waits' own tick counter
-        exchange->send_mivo_command(QStringLiteral("EN 1"));
+        const auto sent = link().send_mivo_command(QStringLiteral("EN 1"));
         QVERIFY(t.elapsed() > 50);
         QCOMPARE(port->writes.size(), 1);
         QCOMPARE(port->writes[0].bytes, QByteArray("EN 1\r"));
-        QCOMPARE(vars.last_command, QStringLiteral("EN 1"));
-        QVERIFY(vars.rx_text.isEmpty());
+        QCOMPARE(sent.discarded, QStringLiteral("ERR\r>"));
+        QCOMPARE(vars().last_command, QStringLiteral("EN 1"));
+        QVERIFY(vars().rx_text.isEmpty());
         QCOMPARE(port->readAll(), QByteArray());  // the reply was taken
     }
 
@@ -57,10 +67,10 @@ private slots:
         QFETCH(QString, command);
         port->reply_next(">", 400);
         Stopwatch t;
-        exchange->send_mivo_command(command);
+        link().send_mivo_command(command);
         QVERIFY(t.elapsed() > 50);
         QCOMPARE(port->reads, 1);  // one read, no prompt loop
-        QVERIFY(vars.rx_text.isEmpty());
+        QVERIFY(vars().rx_text.isEmpty());
         QCOMPARE(port->writes[0].bytes, command.toLatin1() + '\r');
     }
 
@@ -72,11 +82,12 @@ private slots:
         connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
         ticker.start(20);
         Stopwatch t;
-        exchange->send_mivo_command(QStringLiteral("HM"));
+        const auto sent = link().send_mivo_command(QStringLiteral("HM"));
         const qint64 took = t.elapsed();
         QVERIFY(took >= 300);  // ended on the prompt: the limit is ten minutes
         QVERIFY2(ticks >= 5, "events were not processed during the homing wait");
-        QCOMPARE(vars.last_command, QStringLiteral("HM"));
+        QCOMPARE(sent.discarded, QStringLiteral("\r>"));
+        QCOMPARE(vars().last_command, QStringLiteral("HM"));
     }
 
     void get_cuts_the_value_line_data()
@@ -98,12 +109,14 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QString, target);
         QFETCH(QString, value);
-        vars.last_command = QStringLiteral("untouched");
+        vars().last_command = QStringLiteral("untouched");
         port->reply_next(reply, 3);
-        exchange->get_mivo_response(QStringLiteral("RD 0 3"), target);
-        QCOMPARE(vars.reply_value, value);
-        QCOMPARE(vars.rx_text, QString::fromLatin1(reply));
-        QCOMPARE(vars.last_command, QStringLiteral("untouched"));
+        const auto got = link().get_mivo_response(QStringLiteral("RD 0 3"), target);
+        QCOMPARE(got.value, value);
+        QCOMPARE(got.complete, reply.contains('\r'));
+        QCOMPARE(vars().reply_value, value);
+        QCOMPARE(vars().rx_text, QString::fromLatin1(reply));
+        QCOMPARE(vars().last_command, QStringLiteral("untouched"));
         QCOMPARE(port->writes[0].bytes, QByteArray("RD 0 3\r"));
         QCOMPARE(port->reads, 1);
     }
@@ -112,19 +125,18 @@ private slots:
     {
         port->reply_next("P3=120\r>", 80);
         port->reply_next("P4=7\r>", 80);
-        exchange->get_mivo_response(QStringLiteral("RD 0 3"), QStringLiteral("P3="));
-        QCOMPARE(vars.reply_value, QString());
+        QCOMPARE(exchange->get_mivo_response(QStringLiteral("RD 0 3"), QStringLiteral("P3=")).value, QString());
         // The next read takes that reply's line as its own value.
-        exchange->get_mivo_response(QStringLiteral("RD 0 4"), QStringLiteral("P4="));
-        QCOMPARE(vars.reply_value, QStringLiteral("P3=120"));
+        QCOMPARE(exchange->get_mivo_response(QStringLiteral("RD 0 4"), QStringLiteral("P4=")).value,
+                 QStringLiteral("P3=120"));
     }
 
     void nothing_empties_the_buffer_before_a_write()
     {
         port->preload("stale\r>");
         port->reply_next("P1=1\r>", 3);
-        exchange->get_mivo_response(QStringLiteral("RD 0 1"), QStringLiteral("P1="));
-        QCOMPARE(vars.reply_value, QStringLiteral("stale"));
+        QCOMPARE(exchange->get_mivo_response(QStringLiteral("RD 0 1"), QStringLiteral("P1=")).value,
+                 QStringLiteral("stale"));
     }
 
     void check_sees_the_prompt_within_its_window_data()
@@ -142,9 +154,9 @@ private slots:
         if (delay >= 0)
             port->reply_next(">", delay);
         Stopwatch t;
-        QCOMPARE(exchange->Check_MIVO_response(QStringLiteral("ST 7")), result);
+        QCOMPARE(link().Check_MIVO_response(QStringLiteral("ST 7")), result);
         QVERIFY(t.elapsed() > (result ? qMax(50, delay) : 150));
-        QCOMPARE(vars.last_command, QStringLiteral("ST 7\r"));
+        QCOMPARE(vars().last_command, QStringLiteral("ST 7\r"));
         QCOMPARE(port->writes[0].bytes, QByteArray("ST 7\r"));
     }
 
@@ -152,7 +164,7 @@ private slots:
     {
         port->preload(">");
         Stopwatch t;
-        QVERIFY(exchange->Check_MIVO_response(QStringLiteral("ST 3")));
+        QVERIFY(exchange->Check_MIVO_response(QStringLiteral("ST 3\r")).prompt);
         QVERIFY(t.elapsed() > 55);
         QCOMPARE(port->reads, 1);
     }
@@ -161,11 +173,12 @@ private slots:
     {
         port->reply_next(">", 2);
         port->reply_next(">", 2);
-        exchange->Check_MIVO_response(QStringLiteral("ST 4"));
-        QVERIFY(exchange->Check_MIVO_response(vars.last_command));
+        LinkGuard guard = link();
+        guard.Check_MIVO_response(QStringLiteral("ST 4"));
+        QVERIFY(guard.Check_MIVO_response(vars().last_command));
         QCOMPARE(port->writes.size(), 2);
         QCOMPARE(port->writes[1].bytes, QByteArray("\r"));
-        QCOMPARE(vars.last_command, QStringLiteral("\r"));
+        QCOMPARE(vars().last_command, QStringLiteral("\r"));
     }
 
     void waits_without_events()
@@ -214,12 +227,32 @@ private slots:
         port->reply_next(">", 0);
         // The homing wait would take ten minutes (and time the test out)
         // if it did not end with the link.
-        QVERIFY(!exchange->Check_MIVO_response(QStringLiteral("ST 1")));
+        QVERIFY(!exchange->Check_MIVO_response(QStringLiteral("ST 1\r")).prompt);
         exchange->send_mivo_command(QStringLiteral("HM"));
-        exchange->get_mivo_response(QStringLiteral("RV 0"), QString());
+        QVERIFY(exchange->get_mivo_response(QStringLiteral("RV 0"), QString()).value.isEmpty());
         QVERIFY(port->writes.isEmpty());
         QCOMPARE(port->reads, 0);
-        QVERIFY(vars.reply_value.isEmpty());
+    }
+
+    void a_guard_refuses_once_its_link_is_gone()
+    {
+        // A handler took the guard, then a "Close" and a new "Open" ran
+        // inside one of its waits: the link is up, but not the handler's.
+        LinkGuard guard = link();
+        ++context->link_session;
+        QVERIFY(exchange->link_up());
+        QVERIFY(!guard.up());
+        auto ran = event_probe();
+        guard.send_mivo_command(QStringLiteral("EN 1"));
+        QVERIFY(!guard.Check_MIVO_response(QStringLiteral("ST 1")));
+        QVERIFY(guard.get_mivo_response(QStringLiteral("RV 0"), QString()).value.isEmpty());
+        guard.Delay(100);
+        QVERIFY(!*ran);  // refused, not waited: a wait would have let the window run
+        guard.start_timer1();
+        QVERIFY(port->writes.isEmpty());
+        QCOMPARE(port->reads, 0);
+        QVERIFY(!context->Timer1.isActive());
+        QVERIFY(link().up());  // the new link's own handlers go on
     }
 
     void a_closed_window_ends_the_homing_wait()
@@ -233,5 +266,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestExchange)
+QTEST_GUILESS_MAIN(TestExchange)
 #include "tst_exchange.moc"

@@ -1,14 +1,9 @@
-// Opening and closing the serial port from the window, against a real
+// Opening and closing the serial port from the console core, against a real
 // pseudo-terminal.
-#include "window/form1.h"
-#include "window/light.h"
-
-#include "../support/console_fixture.h"
+#include "../support/core_fixture.h"
 #include "../support/pty_pair.h"
 
-#include <QComboBox>
-#include <QPushButton>
-#include <QTabWidget>
+#include <QFile>
 #include <QTimer>
 #include <QtTest>
 
@@ -16,32 +11,23 @@
 
 using namespace mivo;
 
-class TestSerialLink : public QObject, ConsoleFixture {
+class TestSerialLink : public QObject, CoreFixture {
     Q_OBJECT
 
-    void click(QPushButton* button)
-    {
-        QVERIFY(button->isEnabled());
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
+    void open(const QString& path) { open_path(path); }
 
-    void open(const QString& port)
+    void verify_closed_state()
     {
-        ui().cbb_port_num->setEditText(port);
-        click(ui().cmd_port_open);
-    }
-
-    void verify_closed_controls()
-    {
-        QCOMPARE(form->vars().is_linked, kFalse);
-        QVERIFY(!form->MSComm1().isOpen());
-        QCOMPARE(ui().comm_state_light->fillColor(), Light::kGreen);
-        QVERIFY(ui().cmd_port_open->isEnabled());
-        QVERIFY(!ui().cmd_port_close->isEnabled());
-        QVERIFY(!ui().cbb_station_num->isEnabled());
-        QVERIFY(!ui().cmd_search_station->isEnabled());
-        QVERIFY(!ui().cmd_set_station->isEnabled());
-        QVERIFY(!ui().Timer1->isActive());
+        QCOMPARE(vars().is_linked, kFalse);
+        QVERIFY(!console->MSComm1().isOpen());
+        QVERIFY(!view.link_light);
+        const Availability::State& s = view.availability;
+        QVERIFY(s.cmd_port_open);
+        QVERIFY(!s.cmd_port_close);
+        QVERIFY(!s.cbb_station_num);
+        QVERIFY(!s.cmd_search_station);
+        QVERIFY(!s.cmd_set_station);
+        QVERIFY(!Timer1().isActive());
     }
 
 private slots:
@@ -53,141 +39,135 @@ private slots:
         PtyPair line;
         QVERIFY(line.ok());
         open(line.path());
-        QCOMPARE(messages->take(), QStringList{"Port Open"});
-        QCOMPARE(form->vars().is_linked, kTrue);
-        QVERIFY(form->MSComm1().isOpen());
-        QCOMPARE(ui().comm_state_light->fillColor(), Light::kRed);
-        QVERIFY(!ui().cmd_port_open->isEnabled());
-        QVERIFY(ui().cmd_port_close->isEnabled());
-        QVERIFY(ui().cbb_station_num->isEnabled());
-        QVERIFY(ui().cmd_search_station->isEnabled());
-        QVERIFY(ui().cmd_set_station->isEnabled());
+        QCOMPARE(view.take_messages(), QStringList{"Port Open"});
+        QCOMPARE(vars().is_linked, kTrue);
+        QVERIFY(console->MSComm1().isOpen());
+        QVERIFY(view.link_light);
+        const Availability::State& s = view.availability;
+        QVERIFY(!s.cmd_port_open);
+        QVERIFY(s.cmd_port_close);
+        QVERIFY(s.cbb_station_num);
+        QVERIFY(s.cmd_search_station);
+        QVERIFY(s.cmd_set_station);
         // Opening neither starts the poll nor touches the tab control.
-        QVERIFY(!ui().Timer1->isActive());
-        QVERIFY(ui().SSTab1->isEnabled());
+        QVERIFY(!Timer1().isActive());
+        QVERIFY(s.SSTab1);
         QVERIFY(line.receive(50).isEmpty());  // opening sends nothing
 
-        click(ui().cmd_port_close);
-        QCOMPARE(messages->take(), QStringList{"Port Close"});
-        verify_closed_controls();
-        QVERIFY(!ui().SSTab1->isEnabled());
-        // A disabled tab control keeps its page, even when assistive
-        // technology asks for another one.
-        ui().SSTab1->setCurrentIndex(kSetupPage);
-        QCOMPARE(ui().SSTab1->currentIndex(), int(kTerminalPage));
-        QTest::qWait(20);
-        QVERIFY(messages->texts.isEmpty());
+        close();
+        QCOMPARE(view.take_messages(), QStringList{"Port Close"});
+        verify_closed_state();
+        QVERIFY(!view.availability.SSTab1);
 
         // A new open does not bring the tab control back.
         open(line.path());
-        QCOMPARE(messages->take(), QStringList{"Port Open"});
-        QVERIFY(!ui().SSTab1->isEnabled());
+        QCOMPARE(view.take_messages(), QStringList{"Port Open"});
+        QVERIFY(!view.availability.SSTab1);
     }
 
     void close_stops_the_poll_timer()
     {
         PtyPair line;
         open(line.path());
-        ui().Timer1->start();
-        click(ui().cmd_port_close);
-        QVERIFY(!ui().Timer1->isActive());
-        form->close_timer1();
-        QVERIFY(!ui().Timer1->isActive());
+        Timer1().start();
+        close();
+        QVERIFY(!Timer1().isActive());
+        console->port_control().close_timer1();
+        QVERIFY(!Timer1().isActive());
     }
 
     void guards_when_already_in_state()
     {
         // The buttons are disabled in these states; the handlers guard anyway.
-        form->cmd_port_close_Click();
-        QCOMPARE(messages->take(), QStringList{"Port Close"});
-        verify_closed_controls();
+        close();
+        QCOMPARE(view.take_messages(), QStringList{"Port Close"});
+        verify_closed_state();
 
         PtyPair line;
         open(line.path());
-        messages->take();
-        form->cmd_port_open_Click();
-        QCOMPARE(messages->take(), QStringList{"Linked"});
-        QVERIFY(form->MSComm1().isOpen());
+        view.take_messages();
+        open(line.path());
+        QCOMPARE(view.take_messages(), QStringList{"Linked"});
+        QVERIFY(console->MSComm1().isOpen());
     }
 
     void failed_open_changes_nothing_then_a_good_one_works()
     {
         open(QStringLiteral("/nonexistent/mivo-port"));
-        QCOMPARE(messages->take(), (QStringList{"MIVO CommPort Fail", "CommPort Close"}));
-        verify_closed_controls();
-        QVERIFY(ui().SSTab1->isEnabled());
+        QCOMPARE(view.take_messages(), (QStringList{"MIVO CommPort Fail", "CommPort Close"}));
+        verify_closed_state();
+        QVERIFY(view.availability.SSTab1);
 
         // A number names the platform's numbered port; on a machine without
         // it the open fails the same way.
         if (!QFile::exists(QStringLiteral("/dev/ttyS19"))) {
             open(QStringLiteral("20"));
-            QCOMPARE(messages->take(), (QStringList{"MIVO CommPort Fail", "CommPort Close"}));
+            QCOMPARE(view.take_messages(), (QStringList{"MIVO CommPort Fail", "CommPort Close"}));
         }
 
         // Blanks around a typed path are ignored, as around a number.
         PtyPair line;
         open(QStringLiteral("  %1 ").arg(line.path()));
-        QCOMPARE(messages->take(), QStringList{"Port Open"});
-        QCOMPARE(form->vars().is_linked, kTrue);
+        QCOMPARE(view.take_messages(), QStringList{"Port Open"});
+        QCOMPARE(vars().is_linked, kTrue);
     }
 
     void peer_hang_up_closes_the_link_once()
     {
         PtyPair line;
         open(line.path());
-        messages->take();
-        ui().Timer1->start();
+        view.take_messages();
+        Timer1().start();
 
         line.hang_up();
-        QTRY_COMPARE_WITH_TIMEOUT(form->vars().is_linked, kFalse, 3000);
-        verify_closed_controls();
-        QVERIFY(!ui().SSTab1->isEnabled());
-        QTRY_COMPARE(messages->texts.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(vars().is_linked, kFalse, 3000);
+        verify_closed_state();
+        QVERIFY(!view.availability.SSTab1);
+        QTRY_COMPARE(view.messages.size(), 1);
         // What happened, not some stale system error.
-        QCOMPARE(messages->texts[0], QStringLiteral("CommPort lost: the device hung up or was removed."));
+        QCOMPARE(view.messages[0], QStringLiteral("CommPort lost: the device hung up or was removed."));
 
         // A hung-up port left open would raise its error on every pass of
         // the event loop: it is closed, and the user is told once.
-        QVERIFY(!form->MSComm1().isOpen());
+        QVERIFY(!console->MSComm1().isOpen());
         QTest::qWait(500);
-        QCOMPARE(messages->texts.size(), 1);
+        QCOMPARE(view.messages.size(), 1);
 
         // Reading and writing the closed port does nothing.
-        form->exchange().send_mivo_command(QStringLiteral("SV"));
-        form->exchange().get_mivo_response(QStringLiteral("RV 0"), QString());
-        QVERIFY(form->vars().reply_value.isEmpty());
+        console->exchange().send_mivo_command(QStringLiteral("SV"));
+        QVERIFY(console->exchange().get_mivo_response(QStringLiteral("RV 0"), QString()).value.isEmpty());
     }
 
-    void closing_the_window_ends_a_waiting_handler()
+    void shutting_down_ends_a_waiting_handler()
     {
         PtyPair line;
         open(line.path());
-        messages->take();
-        // The drive never ends its homing run; the user closes the window.
-        QTimer::singleShot(200, form.get(), [this] { form->close(); });
-        form->exchange().send_mivo_command(QStringLiteral("HM"));  // returns: the wait ended
+        view.take_messages();
+        // The drive never ends its homing run; the program goes away.
+        QTimer::singleShot(200, console.get(), [this] { console->shut_down(); });
+        console->exchange().send_mivo_command(QStringLiteral("HM"));  // returns: the wait ended
         QCOMPARE(line.receive(), QByteArray("HM\r"));
-        form->exchange().send_mivo_command(QStringLiteral("EN 0"));
-        // A wait that outlived the window would never return.
-        form->exchange().Delay(std::numeric_limits<qint32>::max());
+        console->exchange().send_mivo_command(QStringLiteral("EN 0"));
+        // A wait that outlived the program would never return.
+        console->exchange().Delay(std::numeric_limits<qint32>::max());
         QVERIFY(line.receive(50).isEmpty());
-        QVERIFY(messages->texts.isEmpty());
+        QVERIFY(view.messages.isEmpty());
     }
 
     void hang_up_noticed_inside_an_exchange()
     {
         PtyPair line;
         open(line.path());
-        messages->take();
+        view.take_messages();
         line.hang_up();
         // No event runs between the write and the read of this exchange: the
         // read itself finds the port gone.
-        form->exchange().get_mivo_response(QStringLiteral("RV 0"), QString());
-        QCOMPARE(form->vars().is_linked, kFalse);
-        QVERIFY(!form->exchange().link_up());
-        QTRY_COMPARE(messages->texts.size(), 1);
+        console->exchange().get_mivo_response(QStringLiteral("RV 0"), QString());
+        QCOMPARE(vars().is_linked, kFalse);
+        QVERIFY(!console->exchange().link_up());
+        QTRY_COMPARE(view.messages.size(), 1);
     }
 };
 
-QTEST_MAIN(TestSerialLink)
+QTEST_GUILESS_MAIN(TestSerialLink)
 #include "tst_serial_link.moc"

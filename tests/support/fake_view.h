@@ -32,7 +32,7 @@ public:
     std::array<std::array<QString, 16>, 2> parameters = zeros();
     std::array<std::array<bool, 16>, 2> unwritten{};
     // What cbb_config(0..5) show, as list indexes; -1 for text naming none.
-    std::array<int, 6> config{2, 3, 0, 0, 0, 0};
+    std::array<int, 6> config{2, 0, 0, 0, 0, 1};
     bool position_box = true;
     bool states_box = true;
     MotionTexts motion{"1000", "0", "2", "100", "100"};

@@ -3,7 +3,7 @@
 // The window opens PORT (a drive line, e.g. mivo-drive-sim's link), selects
 // STATION and brings "Setup" to the front, which reads the drive's values;
 // the picture is taken once they are in and the poll has lit the lights.
-#include "window/form1.h"
+#include "app/console_application.h"
 
 #include "../support/message_catcher.h"
 
@@ -40,7 +40,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: station_snapshot PORT STATION OUT.png\n");
         return 2;
     }
-    mivo::Form1 window;
+    mivo::ConsoleApplication console;
+    mivo::Form1& window = console.window();
     window.show();
     const mivo::Form1Controls& ui = window.controls();
     // The console tells its outcomes in message boxes; they are passed on
@@ -50,7 +51,7 @@ int main(int argc, char* argv[])
 
     ui.cbb_port_num->setEditText(QString::fromLocal8Bit(argv[1]));
     ui.cmd_port_open->click();
-    if (window.vars().is_linked != mivo::kTrue) {
+    if (console.console().vars().is_linked != mivo::kTrue) {
         std::fprintf(stderr, "cannot open %s\n", argv[1]);
         return 1;
     }

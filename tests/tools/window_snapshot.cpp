@@ -1,6 +1,6 @@
 // Writes the console window to PNG files, one per tab page, for a look at
 // the layout: window_snapshot OUT_PREFIX  ->  OUT_PREFIX-terminal.png ...
-#include "window/form1.h"
+#include "app/console_application.h"
 
 #include <QApplication>
 #include <QTabWidget>
@@ -11,7 +11,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QString prefix = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("form1");
-    mivo::Form1 window;
+    mivo::ConsoleApplication console;
+    mivo::Form1& window = console.window();
     window.show();
     const char* const names[] = {"terminal", "motion", "setup", "config"};
     QTabWidget* tabs = window.controls().SSTab1;

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The layers include and link one way down: protocol <- link <- console <-
+# window <- app. The console and everything below it, and the console's
+# logic tests, stay free of Qt Gui and Qt Widgets.
+# Usage: check_layers.sh SOURCE_DIR BUILD_DIR
+set -uo pipefail
+src=$1/src
+build=$2
+status=0
+
+# forbid LAYER PATTERN WHAT: no #include in src/LAYER matches PATTERN.
+forbid() {
+  local hits
+  hits=$(grep -rnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*[<\"]($2)" "$src/$1" || true)
+  if [ -n "$hits" ]; then
+    echo "src/$1 includes $3:"
+    echo "$hits"
+    status=1
+  fi
+}
+
+gui='Qt(Gui|Widgets)/|Q(Application|Color|Palette|Widget|Painter|Font|Pixmap|Image|Icon)[>"]'
+forbid protocol "link/|console/|window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the serial port or the GUI"
+forbid link "console/|window/|app/|$gui" "a higher layer or the GUI"
+forbid console "window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the serial port or the GUI"
+forbid window "app/" "the application"
+
+for t in terminal station_search selection monitoring settings motion faults availability; do
+  bin=$build/tests/console/tst_$t
+  if [ ! -x "$bin" ]; then
+    echo "missing $bin"
+    status=1
+  elif readelf -d "$bin" | grep -qE 'NEEDED.*libQt6(Gui|Widgets)'; then
+    echo "tst_$t links Qt Gui or Qt Widgets"
+    status=1
+  fi
+done
+[ $status -eq 0 ] && echo "layers: ok"
+exit $status
