@@ -11,6 +11,7 @@ void Availability::link_closed()
 {
     linked_ = false;
     tabs_ = false;
+    selected_ = false;
 }
 
 void Availability::search_started()
@@ -27,6 +28,7 @@ void Availability::station_selected(Mode mode)
 {
     mode_ = mode;
     tabs_ = true;
+    selected_ = mode == Mode::Normal;
 }
 
 void Availability::cycle_started()
@@ -45,6 +47,17 @@ void Availability::cycle_ended()
     if (cycles_ > 0)
         --cycles_;
     stoppable_ = false;
+}
+
+void Availability::drive_operation_started()
+{
+    ++drive_operations_;
+}
+
+void Availability::drive_operation_ended()
+{
+    if (drive_operations_ > 0)
+        --drive_operations_;
 }
 
 Availability::State Availability::state() const
@@ -77,6 +90,9 @@ Availability::State Availability::state() const
         s.page_reasons[i] = s.pages[i] ? nullptr : reason;
     s.cmd_start_move = !stoppable_;
     s.cmd_stop_move = stoppable_;
+    // A settings file is read from and written to one drive that answers,
+    // and no other exchange of several lines may come between.
+    s.drive_menu = linked_ && selected_ && !searching_ && cycles_ == 0 && drive_operations_ == 0;
     return s;
 }
 

@@ -25,6 +25,8 @@ public:
         std::array<const char*, 4> page_reasons{};
         bool cmd_start_move = true;
         bool cmd_stop_move = false;
+        // The "Drive" menu: back up, compare, restore.
+        bool drive_menu = false;
     };
 
     void link_opened();
@@ -37,6 +39,9 @@ public:
     // "Stop": the running cycle finishes its iteration, "Start Move" is back.
     void cycle_stop_pressed();
     void cycle_ended();
+    // A backup, compare or restore of the drive's settings.
+    void drive_operation_started();
+    void drive_operation_ended();
 
     State state() const;
     bool cycle_running() const { return cycles_ > 0; }
@@ -55,6 +60,9 @@ private:
     // finishes runs inside that cycle's wait.
     int cycles_ = 0;
     bool stoppable_ = false;
+    // A single station has been selected on this link.
+    bool selected_ = false;
+    int drive_operations_ = 0;
 };
 
 }  // namespace mivo

@@ -14,7 +14,8 @@ Console::Console(SerialPort& port, QObject* parent)
       monitoring_(context_),
       stations_(context_, monitoring_),
       settings_(context_),
-      motion_(context_, monitoring_)
+      motion_(context_, monitoring_),
+      drive_settings_(context_)
 {
     port.setObjectName(QStringLiteral("MSComm1"));
     connect(&context_.Timer1, &QTimer::timeout, this, [this] { monitoring_.Timer1_Timer(); });

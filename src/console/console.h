@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/console_context.h"
+#include "console/drive_settings.h"
 #include "console/monitoring.h"
 #include "console/motion.h"
 #include "console/port_control.h"
@@ -44,6 +45,7 @@ public:
     Monitoring& monitoring() { return monitoring_; }
     Settings& settings() { return settings_; }
     Motion& motion() { return motion_; }
+    DriveSettings& drive_settings() { return drive_settings_; }
 
     FormVariables& vars() { return context_.vars; }
     const Availability& availability() const { return context_.availability; }
@@ -60,6 +62,7 @@ private:
     Stations stations_;
     Settings settings_;
     Motion motion_;
+    DriveSettings drive_settings_;
 };
 
 }  // namespace mivo

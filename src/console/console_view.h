@@ -7,6 +7,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <optional>
 
 namespace mivo {
 
@@ -28,6 +29,8 @@ public:
 
     // A message with an OK button; returns when the user has closed it.
     virtual void show_message(const QString& text) { Q_UNUSED(text); }
+    // A question with Yes and No; true for Yes.
+    virtual bool ask(const QString& question) { Q_UNUSED(question); return false; }
     // The enabled state of every control and page the console switches.
     virtual void apply_availability(const Availability::State& state) { Q_UNUSED(state); }
 
@@ -40,6 +43,12 @@ public:
     virtual void show_input_lights(const std::array<bool, 4>& lit) { Q_UNUSED(lit); }
     // lb_rv_feedback(index): 0 position, 3 configuration word, 4 version.
     virtual void show_value(qint16 index, const QString& text) { Q_UNUSED(index); Q_UNUSED(text); }
+    // Every live value read ("RV n"): its value line, or nothing when the
+    // reply had none. For front ends that keep or plot what the poll reads.
+    virtual void poll_reply(qint16 RV_Group_num, const std::optional<QString>& value_line)
+    {
+        Q_UNUSED(RV_Group_num); Q_UNUSED(value_line);
+    }
 
     // The station box: its list and its text.
     virtual void clear_station_list() {}

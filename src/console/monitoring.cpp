@@ -74,6 +74,7 @@ bool Monitoring::get_and_show_RV_Group(qint16 RV_Group_num)
     LinkGuard link = c_.hold_link();
     c_.Timer1.stop();
     const CommandExchange::Reply reply = link.get_mivo_response(protocol::read_value_line(RV_Group_num), QString());
+    c_.view().poll_reply(RV_Group_num, reply.complete ? std::optional(reply.value) : std::nullopt);
     if (reply.complete)
         c_.view().show_value(RV_Group_num, reply.value);
     link.start_timer1();
@@ -83,6 +84,7 @@ bool Monitoring::get_and_show_RV_Group(qint16 RV_Group_num)
 void Monitoring::update_states()
 {
     const CommandExchange::Reply reply = c_.hold_link().get_mivo_response(protocol::read_state_line(), QString());
+    c_.view().poll_reply(protocol::kValueState, reply.complete ? std::optional(reply.value) : std::nullopt);
     // No number, no information: the lights keep what they showed.
     if (const auto lit = protocol::state_lights(reply.value))
         c_.view().show_state_lights(*lit);
@@ -91,6 +93,7 @@ void Monitoring::update_states()
 void Monitoring::update_DI_states()
 {
     const CommandExchange::Reply reply = c_.hold_link().get_mivo_response(protocol::read_inputs_line(), QString());
+    c_.view().poll_reply(protocol::kValueInputs, reply.complete ? std::optional(reply.value) : std::nullopt);
     // mivo_DI_state_light(4) has no bit of its own and keeps its colour.
     if (const auto lit = protocol::input_lights(reply.value))
         c_.view().show_input_lights(*lit);

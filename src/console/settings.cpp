@@ -14,8 +14,6 @@ namespace mivo {
 namespace {
 
 constexpr qint16 kEnter = 13;
-// The drive answers "SV" only once its memory is written.
-constexpr qint32 kSaveWaitMs = 1500;
 
 // The captions beside cbb_config(0) to (5), to say which box is wrong.
 constexpr std::array<const char*, protocol::kConfigBoxes> kConfigCaptions{

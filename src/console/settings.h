@@ -11,6 +11,9 @@ class ConsoleContext;
 // save command, and the configuration word (V5) with its six option boxes.
 class Settings {
 public:
+    // The drive answers "SV" only once its memory is written.
+    static constexpr qint32 kSaveWaitMs = 1500;
+
     explicit Settings(ConsoleContext& context) : c_(context) {}
 
     // "Setup" came to the front: the P group, then the V group, and one

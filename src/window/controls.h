@@ -2,13 +2,16 @@
 
 #include <array>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QPushButton;
 class QTabWidget;
+class QWidget;
 
 namespace mivo {
 
@@ -19,6 +22,14 @@ class ValueBox;
 // Every control of the window that the handlers touch, by its own name.
 // Arrays keep the members' indices.
 struct Form1Controls {
+    // The menu bar; the controls below keep their places under it.
+    QMenuBar* menu_bar = nullptr;
+    QWidget* body = nullptr;
+    // "Drive"
+    QAction* mnu_drive_backup = nullptr;
+    QAction* mnu_drive_compare = nullptr;
+    QAction* mnu_drive_restore = nullptr;
+
     // "Communication"
     QComboBox* cbb_port_num = nullptr;
     QPushButton* cmd_port_open = nullptr;

@@ -7,12 +7,17 @@
 #include "window/layout.h"
 #include "window/light.h"
 #include "window/message_box.h"
+#include "window/settings_report_dialog.h"
 #include "window/transcript_box.h"
 #include "window/value_box.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
@@ -41,12 +46,21 @@ void Form1::build()
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("MIVO UI - V1.2"));
     setFont(layout::ui_font());
-    setFixedSize(701, 424);
+    build_menu();
+    // Everything else sits in a body below the menu bar, at the places it
+    // has always had.
+    const int top = ui_.menu_bar->sizeHint().height();
+    ui_.menu_bar->setGeometry(0, 0, 701, top);
+    ui_.body = new QWidget(this);
+    ui_.body->setObjectName(QStringLiteral("body"));
+    ui_.body->setGeometry(0, top, 701, 424);
+    setFixedSize(701, top + 424);
+    QWidget* body = ui_.body;
 
-    layout::build_communication_frame(this, ui_);
-    layout::build_states_frame(this, ui_);
+    layout::build_communication_frame(body, ui_);
+    layout::build_states_frame(body, ui_);
 
-    ui_.SSTab1 = new QTabWidget(this);
+    ui_.SSTab1 = new QTabWidget(body);
     ui_.SSTab1->setObjectName(QStringLiteral("SSTab1"));
     ui_.SSTab1->setGeometry(8, 160, 689, 257);
     ui_.SSTab1->tabBar()->setFont(layout::ui_font(layout::kTabFontPt));
@@ -65,6 +79,31 @@ void Form1::build()
         page->setAccessibleName(QLatin1String(p.caption));
         p.build(page, ui_);
         ui_.SSTab1->addTab(page, QLatin1String(p.caption));
+    }
+}
+
+void Form1::build_menu()
+{
+    ui_.menu_bar = new QMenuBar(this);
+    ui_.menu_bar->setObjectName(QStringLiteral("menu_bar"));
+    ui_.menu_bar->setFont(layout::ui_font(layout::kTabFontPt));
+    QMenu* drive = ui_.menu_bar->addMenu(QStringLiteral("Drive"));
+    drive->setObjectName(QStringLiteral("mnu_drive"));
+    const struct {
+        QAction** action;
+        const char* name;
+        const char* caption;
+        void (Form1::*handler)();
+    } items[] = {
+        {&ui_.mnu_drive_backup, "mnu_drive_backup", "Back Up Settings...", &Form1::mnu_drive_backup_Click},
+        {&ui_.mnu_drive_compare, "mnu_drive_compare", "Compare With File...", &Form1::mnu_drive_compare_Click},
+        {&ui_.mnu_drive_restore, "mnu_drive_restore", "Restore From File...", &Form1::mnu_drive_restore_Click},
+    };
+    for (const auto& item : items) {
+        *item.action = drive->addAction(QLatin1String(item.caption));
+        (*item.action)->setObjectName(QLatin1String(item.name));
+        (*item.action)->setEnabled(false);
+        connect(*item.action, &QAction::triggered, this, item.handler);
     }
 }
 
@@ -117,6 +156,8 @@ void Form1::apply_availability(const Availability::State& s)
     ui_.cmd_start_move->setEnabled(s.cmd_start_move);
     ui_.cmd_stop_move->setEnabled(s.cmd_stop_move);
     ui_.SSTab1->setEnabled(s.SSTab1);
+    for (QAction* a : {ui_.mnu_drive_backup, ui_.mnu_drive_compare, ui_.mnu_drive_restore})
+        a->setEnabled(s.drive_menu);
 
     // Disabling the page in front makes the tab bar move to another page and
     // report a change. Only the user changes the page in front: the bar is
@@ -136,6 +177,18 @@ void Form1::show_message(const QString& text)
 {
     if (!closing_)
         show_message_box(this, text);
+}
+
+bool Form1::ask(const QString& question)
+{
+    if (closing_)
+        return false;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("MIVO UI"), question, QMessageBox::Yes | QMessageBox::No,
+                    this);
+    box.setObjectName(QStringLiteral("question"));
+    box.setAccessibleName(question);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void Form1::show_link_light(bool linked)
@@ -323,6 +376,45 @@ void Form1::cmd_mivo_disable_Click() { console_.motion().disable_click(); }
 void Form1::cmd_mivo_home_Click() { console_.motion().home_click(); }
 void Form1::cmd_start_move_Click() { console_.motion().start_click(); }
 void Form1::cmd_stop_move_Click() { console_.motion().stop_click(); }
+
+namespace {
+const QString kSettingsFilter = QStringLiteral("Drive settings (*.mivo);;All files (*)");
+}  // namespace
+
+void Form1::mnu_drive_backup_Click()
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Back Up Settings"), QString(),
+                                                      kSettingsFilter);
+    if (path.isEmpty())
+        return;
+    const DriveSettings::Report report =
+        console_.drive_settings().back_up(path, QStringLiteral("mivo-console " MIVO_VERSION));
+    show_message(report.outcome == DriveSettings::Outcome::Done
+                     ? QStringLiteral("Station %1 backed up to %2.").arg(console_.vars().station_num).arg(path)
+                     : DriveSettings::summary(report, QStringLiteral("Back up")));
+}
+
+void Form1::mnu_drive_compare_Click()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Compare With File"), QString(),
+                                                      kSettingsFilter);
+    if (path.isEmpty())
+        return;
+    const DriveSettings::Report report = console_.drive_settings().compare_file(path);
+    if (!closing_)
+        SettingsReportDialog(SettingsReportDialog::Kind::Compare, report, this).exec();
+}
+
+void Form1::mnu_drive_restore_Click()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Restore From File"), QString(),
+                                                      kSettingsFilter);
+    if (path.isEmpty())
+        return;
+    const DriveSettings::Report report = console_.drive_settings().restore_file(path);
+    if (!closing_)
+        SettingsReportDialog(SettingsReportDialog::Kind::Restore, report, this).exec();
+}
 
 void Form1::closeEvent(QCloseEvent* event)
 {

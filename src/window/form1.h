@@ -40,9 +40,13 @@ public:
     void cmd_mivo_home_Click();
     void cmd_start_move_Click();
     void cmd_stop_move_Click();
+    void mnu_drive_backup_Click();
+    void mnu_drive_compare_Click();
+    void mnu_drive_restore_Click();
 
     // ConsoleView
     void show_message(const QString& text) override;
+    bool ask(const QString& question) override;
     void apply_availability(const Availability::State& state) override;
     void show_link_light(bool linked) override;
     void show_run_light(bool running) override;
@@ -74,6 +78,7 @@ protected:
 
 private:
     void build();
+    void build_menu();
     void connect_handlers();
     void on_page_changed(int page);
     // tx_position_settings(index) or tx_v_group(index); nullptr for others.

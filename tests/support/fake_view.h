@@ -16,6 +16,9 @@ public:
     QStringList messages;
     std::function<void(const QString&)> on_message;
     QStringList take_messages() { return std::exchange(messages, {}); }
+    // Questions asked, and the answer to every one.
+    QStringList questions;
+    bool answer = false;
 
     mivo::Availability::State availability;
     bool link_light = false;
@@ -43,6 +46,14 @@ public:
         messages << text;
         if (on_message)
             on_message(text);
+    }
+    // A question is "up" like a message.
+    bool ask(const QString& question) override
+    {
+        questions << question;
+        if (on_message)
+            on_message(question);
+        return answer;
     }
     void apply_availability(const mivo::Availability::State& state) override { availability = state; }
     void show_link_light(bool linked) override { link_light = linked; }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -23,6 +25,10 @@ public:
     QStringList texts;
     // Called with each message while its box is still up.
     std::function<void(const QString&)> on_message;
+    // The answer to a question box (Yes or No).
+    bool answer_yes = true;
+    // The file chosen in a file dialog.
+    QString file_to_choose;
 
     QStringList take()
     {
@@ -34,16 +40,35 @@ public:
 private:
     void poll()
     {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || box == handled_)
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal == handled_)
             return;
-        handled_ = box;
-        texts << box->text();
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            handled_ = modal;
+            files->selectFile(file_to_choose);
+            static_cast<QDialog*>(files)->accept();  // as the Save or Open button does
+            return;
+        }
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        // Another dialog (a report) is read by its "summary" property or its
+        // title, and accepted.
+        const QString text = box ? box->text()
+                             : modal->property("summary").isValid() ? modal->property("summary").toString()
+                                                                    : modal->windowTitle();
+        handled_ = modal;
+        texts << text;
         if (on_message)
-            on_message(box->text());
-        box->button(QMessageBox::Ok)->click();
+            on_message(text);
+        if (!box) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->accept();
+        } else if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+            ok->click();
+        } else {
+            box->button(answer_yes ? QMessageBox::Yes : QMessageBox::No)->click();
+        }
     }
 
     QTimer timer_;
-    QPointer<QMessageBox> handled_;
+    QPointer<QWidget> handled_;
 };

@@ -17,11 +17,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace mivo;
@@ -45,7 +47,10 @@ private slots:
     void caption_and_size()
     {
         QCOMPARE(form->windowTitle(), QStringLiteral("MIVO UI - V1.2"));
-        QCOMPARE(form->size(), QSize(701, 424));
+        // The controls keep their places below the menu bar.
+        QCOMPARE(ui().body->size(), QSize(701, 424));
+        QCOMPARE(ui().body->y(), ui().menu_bar->height());
+        QCOMPARE(form->size(), QSize(701, 424 + ui().menu_bar->height()));
         QCOMPARE(find<QGroupBox>("Frame2")->geometry(), QRect(8, 8, 313, 145));
         QCOMPARE(find<QGroupBox>("Frame1")->geometry(), QRect(328, 8, 369, 145));
         QCOMPARE(find<QTabWidget>("SSTab1")->geometry(), QRect(8, 160, 689, 257));
@@ -925,6 +930,47 @@ private slots:
         QVERIFY(ui().tx_response->text().size() <= TranscriptBox::kKeptChars + TranscriptBox::kKeptChars / 4);
         for (int n : {0, 3, 4})
             QVERIFY(ui().lb_rv_feedback(n)->text().size() <= SerialPort::kReadCapBytes);
+    }
+
+    // The "Drive" menu.
+
+    void drive_menu_backs_up_compares_and_restores()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("drive5.mivo"));
+        sim::SimHarness sim({"--stations", "5"});
+        QVERIFY(!ui().mnu_drive_backup->isEnabled());
+        open_on(sim);
+        set_station(QStringLiteral("5"));
+        QCOMPARE(messages->take(), (QStringList{"Port Open", "Set OK."}));
+        QVERIFY(ui().mnu_drive_backup->isEnabled() && ui().mnu_drive_restore->isEnabled());
+
+        messages->file_to_choose = file;
+        ui().mnu_drive_backup->trigger();
+        QCOMPARE(messages->take(), (QStringList{QStringLiteral("Station 5 backed up to %1.").arg(file)}));
+        QVERIFY(QFile::exists(file));
+
+        // A value changed on the "Setup" page shows in the compare.
+        click_tab(kSetupPage);
+        QTRY_COMPARE(ui().SSTab1->currentIndex(), int(kSetupPage));
+        QTest::qWait(50);
+        QLineEdit* p3 = ui().tx_position_settings[3];
+        p3->clear();
+        QTest::keyClicks(p3, QStringLiteral("77"));
+        QTest::keyClick(p3, Qt::Key_Return);
+        ui().mnu_drive_compare->trigger();
+        QCOMPARE(messages->take(), QStringList{"1 entry differs."});
+
+        // Restore puts it back and, asked, saves it.
+        messages->answer_yes = true;
+        ui().mnu_drive_restore->trigger();
+        const QStringList said = messages->take();
+        QCOMPARE(said.size(), 2);
+        QVERIFY2(said[0].contains(QStringLiteral("P3 written")), qPrintable(said[0]));
+        QCOMPARE(said[1], QStringLiteral("Written: P3. Saved in the drive."));
+        QCOMPARE(p3->text(), QStringLiteral("120"));
+        QVERIFY(received_lines(sim).contains(QStringLiteral("WT 0 3 120")));
+        QVERIFY(console().Timer1().isActive());
     }
 };
 

@@ -1,0 +1,269 @@
+#include "console/drive_settings.h"
+
+#include "console/console_context.h"
+#include "console/console_view.h"
+#include "console/link_guard.h"
+#include "console/settings.h"
+#include "protocol/command_lines.h"
+#include "protocol/reply_values.h"
+
+#include <QSaveFile>
+
+namespace mivo {
+
+namespace {
+
+using settings_file::Values;
+
+// Availability and the poll for the length of one operation: the poll is
+// off from the start and on again at the end, unless the link went away.
+class Operation {
+public:
+    explicit Operation(ConsoleContext& c) : c_(c), link(c.hold_link())
+    {
+        c_.report([](Availability& a) { a.drive_operation_started(); });
+        c_.Timer1.stop();
+    }
+    ~Operation()
+    {
+        link.start_timer1();
+        c_.report([](Availability& a) { a.drive_operation_ended(); });
+    }
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+
+private:
+    ConsoleContext& c_;
+
+public:
+    LinkGuard link;
+};
+
+// One entry read as the "Setup" page reads it; nothing when the reply holds
+// no number.
+std::optional<qint16> read_entry(LinkGuard& link, int entry)
+{
+    const int group = settings_file::group_of(entry);
+    const int index = settings_file::index_of(entry);
+    const CommandExchange::Reply reply =
+        link.get_mivo_response(protocol::read_parameter_line(group, index), protocol::parameter_target(group, index));
+    return protocol::to_int16(reply.value);
+}
+
+// The drive's 23 values into report's outcome; stops at the first entry
+// without a number or when the link goes.
+Values read_all(ConsoleContext& c, LinkGuard& link, DriveSettings::Report& report)
+{
+    Values values{};
+    for (int e = 0; e < settings_file::kEntries; ++e) {
+        const std::optional<qint16> v = read_entry(link, e);
+        if (!link.up()) {
+            report.outcome = DriveSettings::Outcome::LinkLost;
+            return values;
+        }
+        if (!v) {
+            report.outcome = DriveSettings::Outcome::NoAnswer;
+            report.failed_entry = settings_file::name_of(e);
+            return values;
+        }
+        values[std::size_t(e)] = v;
+        // The boxes show what the drive holds, as after a page read.
+        c.view().show_parameter(settings_file::group_of(e), settings_file::index_of(e), QString::number(v.value()));
+    }
+    return values;
+}
+
+bool failed(const DriveSettings::Report& report)
+{
+    return report.outcome == DriveSettings::Outcome::NoAnswer || report.outcome == DriveSettings::Outcome::LinkLost
+           || report.outcome == DriveSettings::Outcome::FileError || report.outcome == DriveSettings::Outcome::BadFile;
+}
+
+// The file's values, or a report of why there are none.
+std::optional<Values> load(const QString& path, DriveSettings::Report& report)
+{
+    auto loaded = settings_file::load(path);
+    if (const auto* values = std::get_if<Values>(&loaded))
+        return *values;
+    const settings_file::Error& error = std::get<settings_file::Error>(loaded);
+    report.outcome = DriveSettings::Outcome::BadFile;
+    report.file_error = error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(path).arg(error.line).arg(error.what)
+                                       : QStringLiteral("%1: %2").arg(path, error.what);
+    return std::nullopt;
+}
+
+QString names(const QList<DriveSettings::Entry>& entries)
+{
+    QStringList n;
+    for (const DriveSettings::Entry& e : entries)
+        n << settings_file::name_of(e.entry);
+    return n.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+Values DriveSettings::read_drive(Report& report)
+{
+    Operation op(c_);
+    return read_all(c_, op.link, report);
+}
+
+DriveSettings::Report DriveSettings::back_up(const QString& path, const QString& writer)
+{
+    Report report;
+    Operation op(c_);
+    const Values values = read_all(c_, op.link, report);
+    if (failed(report))
+        return report;
+    const CommandExchange::Reply version = op.link.get_mivo_response(protocol::read_value_line(protocol::kValueVersion), {});
+    if (!op.link.up()) {
+        report.outcome = Outcome::LinkLost;
+        return report;
+    }
+    settings_file::Header header;
+    header.writer = writer;
+    header.station = c_.vars.station_num;
+    header.drive_version = version.complete ? version.value : QString();
+    const QDateTime now = QDateTime::currentDateTime();
+    header.written_at = now.toOffsetFromUtc(now.offsetFromUtc());
+
+    // Written whole or not at all: an old file stays as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(settings_file::format(values, header).toUtf8()) < 0
+        || !file.commit()) {
+        report.outcome = Outcome::FileError;
+        report.file_error = file.errorString();
+    }
+    return report;
+}
+
+DriveSettings::Report DriveSettings::compare(const Values& file)
+{
+    Report report;
+    Operation op(c_);
+    const Values drive = read_all(c_, op.link, report);
+    if (failed(report))
+        return report;
+    for (int e = 0; e < settings_file::kEntries; ++e) {
+        const auto& f = file[std::size_t(e)];
+        if (f && *f != *drive[std::size_t(e)])
+            report.differences.append({e, *drive[std::size_t(e)], *f});
+    }
+    report.outcome = report.differences.isEmpty() ? Outcome::Done : Outcome::Differences;
+    return report;
+}
+
+DriveSettings::Report DriveSettings::restore(const Values& file)
+{
+    Report report;
+    Operation op(c_);
+    LinkGuard& link = op.link;
+    const Values drive = read_all(c_, link, report);
+    if (failed(report))
+        return report;
+
+    for (int e = 0; e < settings_file::kEntries; ++e) {
+        const auto& f = file[std::size_t(e)];
+        if (!f || *f == *drive[std::size_t(e)])
+            continue;
+        if (!link.up()) {
+            report.outcome = Outcome::LinkLost;
+            return report;
+        }
+        const int group = settings_file::group_of(e);
+        const int index = settings_file::index_of(e);
+        link.send_mivo_command(protocol::write_parameter_line(group, index, *f));
+        report.written.append({e, *drive[std::size_t(e)], *f});
+        if (group == protocol::kConfigGroup && index == protocol::kConfigIndex)
+            report.reset_needed = true;
+    }
+
+    // What the drive holds now, entry by entry.
+    for (const Entry& w : std::as_const(report.written)) {
+        const std::optional<qint16> v = read_entry(link, w.entry);
+        if (!link.up()) {
+            report.outcome = Outcome::LinkLost;
+            return report;
+        }
+        if (!v) {
+            report.outcome = Outcome::NoAnswer;
+            report.failed_entry = settings_file::name_of(w.entry);
+            return report;
+        }
+        const qint16 now = v.value();
+        c_.view().show_parameter(settings_file::group_of(w.entry), settings_file::index_of(w.entry),
+                                 QString::number(now));
+        if (now != w.file)
+            report.not_taken << settings_file::name_of(w.entry);
+    }
+
+    if (!report.written.isEmpty()
+        && c_.view().ask(QStringLiteral("%1 written. Save them in the drive?").arg(names(report.written)))) {
+        if (!link.up()) {
+            report.outcome = Outcome::LinkLost;
+            return report;
+        }
+        const bool answered_at_once = !link.send_mivo_command(protocol::save_line()).discarded.isEmpty();
+        link.Delay(Settings::kSaveWaitMs);
+        if (!link.up()) {
+            report.outcome = Outcome::LinkLost;
+            return report;
+        }
+        const bool answered_later = !link.empty_receive_buffer().isEmpty();
+        report.saved = answered_at_once || answered_later;
+        if (!report.saved) {
+            report.outcome = Outcome::NoAnswer;
+            report.failed_entry = QStringLiteral("SV");
+            return report;
+        }
+    }
+    report.outcome = report.not_taken.isEmpty() ? Outcome::Done : Outcome::Differences;
+    return report;
+}
+
+DriveSettings::Report DriveSettings::compare_file(const QString& path)
+{
+    Report report;
+    const std::optional<Values> file = load(path, report);
+    return file ? compare(*file) : report;
+}
+
+DriveSettings::Report DriveSettings::restore_file(const QString& path)
+{
+    Report report;
+    const std::optional<Values> file = load(path, report);
+    return file ? restore(*file) : report;
+}
+
+QString DriveSettings::summary(const Report& report, const QString& what)
+{
+    QStringList said;
+    switch (report.outcome) {
+    case Outcome::NoAnswer:
+        said << QStringLiteral("%1 stopped: no answer from the drive for %2.").arg(what, report.failed_entry);
+        break;
+    case Outcome::LinkLost:
+        said << QStringLiteral("%1 stopped: the link went away.").arg(what);
+        break;
+    case Outcome::FileError:
+        said << QStringLiteral("%1 failed: the file could not be written (%2).").arg(what, report.file_error);
+        break;
+    case Outcome::BadFile:
+        said << QStringLiteral("%1: nothing was sent. %2.").arg(what, report.file_error);
+        break;
+    case Outcome::Done:
+    case Outcome::Differences:
+        break;
+    }
+    if (!report.written.isEmpty()) {
+        said << QStringLiteral("Written: %1.").arg(names(report.written));
+        if (!report.not_taken.isEmpty())
+            said << QStringLiteral("Not taken by the drive: %1.").arg(report.not_taken.join(QStringLiteral(", ")));
+        said << (report.saved ? QStringLiteral("Saved in the drive.") : QStringLiteral("Nothing was saved."));
+        if (report.reset_needed)
+            said << QStringLiteral("Please reset MIVO!");
+    }
+    return said.join(u' ');
+}
+
+}  // namespace mivo

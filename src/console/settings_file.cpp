@@ -1,0 +1,107 @@
+#include "console/settings_file.h"
+
+#include "protocol/command_lines.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace mivo::settings_file {
+
+namespace {
+constexpr std::array<const char*, protocol::kGroupVSize> kVCaptions{"MSP", "HSP", "IDN", "IAC", "ISL", "CFG", "ACC"};
+}  // namespace
+
+int group_of(int entry)
+{
+    return entry < protocol::kGroupPSize ? protocol::kGroupP : protocol::kGroupV;
+}
+
+int index_of(int entry)
+{
+    return entry < protocol::kGroupPSize ? entry : entry - protocol::kGroupPSize;
+}
+
+int entry_of(int group, int index)
+{
+    if (index < 0 || index >= protocol::group_size(group))
+        return -1;
+    return group == protocol::kGroupP ? index : protocol::kGroupPSize + index;
+}
+
+QString name_of(int entry)
+{
+    return (group_of(entry) == protocol::kGroupP ? QLatin1Char('P') : QLatin1Char('V'))
+           + QString::number(index_of(entry));
+}
+
+QString caption_of(int entry)
+{
+    if (group_of(entry) != protocol::kGroupV)
+        return {};
+    return QLatin1String(kVCaptions[std::size_t(index_of(entry))]);
+}
+
+std::variant<Values, Error> parse(const QString& text)
+{
+    // Blanks are spaces and tabs; a line may end in CR LF.
+    static const QRegularExpression entry_line(
+        QStringLiteral("^[ \\t]*([PV])([0-9]+)[ \\t]*=[ \\t]*(\\S*)[ \\t]*$"));
+    static const QRegularExpression whole_number(QStringLiteral("^[+-]?[0-9]+$"));
+
+    Values values{};
+    const QStringList lines = text.split(u'\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        QString line = lines[n];
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        const int number = int(n + 1);
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(u'#'))
+            continue;
+        const auto match = entry_line.match(line);
+        if (!match.hasMatch())
+            return Error{number, QStringLiteral("not an entry such as P3=120, nor a comment")};
+        const int group = match.captured(1) == u"P" ? protocol::kGroupP : protocol::kGroupV;
+        bool index_ok = false;
+        const int index = match.captured(2).toInt(&index_ok);
+        const int entry = index_ok && match.captured(2).size() <= 2 ? entry_of(group, index) : -1;
+        const QString name = match.captured(1) + match.captured(2);
+        if (entry < 0)
+            return Error{number, QStringLiteral("%1 is no entry of the drive (P0 to P15, V0 to V6)").arg(name)};
+        const QString value = match.captured(3);
+        bool value_ok = whole_number.match(value).hasMatch();
+        const int v = value_ok ? value.toInt(&value_ok) : 0;
+        if (!value_ok || v < -32768 || v > 32767)
+            return Error{number, QStringLiteral("%1: \"%2\" is no whole number from -32768 to 32767").arg(name, value)};
+        if (values[std::size_t(entry)])
+            return Error{number, QStringLiteral("%1 is given twice").arg(name)};
+        values[std::size_t(entry)] = qint16(v);
+    }
+    return values;
+}
+
+std::variant<Values, Error> load(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Error{0, file.errorString()};
+    return parse(QString::fromUtf8(file.readAll()));
+}
+
+QString format(const Values& values, const Header& header)
+{
+    QString out;
+    out += QStringLiteral("# MIVO drive settings, written by %1\n").arg(header.writer);
+    out += QStringLiteral("# station: %1\n").arg(header.station);
+    out += QStringLiteral("# drive: %1\n").arg(header.drive_version);
+    out += QStringLiteral("# written: %1\n").arg(header.written_at.toString(Qt::ISODate));
+    for (int e = 0; e < kEntries; ++e) {
+        const std::optional<qint16>& v = values[std::size_t(e)];
+        if (v)
+            out += QStringLiteral("%1=%2\n").arg(name_of(e)).arg(*v);
+    }
+    return out;
+}
+
+}  // namespace mivo::settings_file
