@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The layers include and link one way down: protocol <- link <- console <-
-# window <- app. The console and everything below it, and the console's
-# logic tests, stay free of Qt Gui and Qt Widgets.
+# window <- app, and the command-line tool stands on the console beside the
+# window. The console and everything below it, the tool and the console's
+# logic tests stay free of Qt Gui and Qt Widgets.
 # Usage: check_layers.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 src=$1/src
@@ -24,14 +25,16 @@ forbid protocol "link/|console/|window/|app/|QtSerialPort/|QSerial|$gui" "a high
 forbid link "console/|window/|app/|$gui" "a higher layer or the GUI"
 forbid console "window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the serial port or the GUI"
 forbid window "app/" "the application"
+forbid cli "window/|app/|$gui" "the window or the GUI"
 
-for t in terminal station_search selection monitoring settings motion faults availability; do
-  bin=$build/tests/console/tst_$t
+for bin in "$build"/tests/console/tst_{terminal,station_search,selection,monitoring,settings,motion,faults,drive_settings,availability} \
+           "$build/src/cli/mivo-cli"; do
+  t=$(basename "$bin")
   if [ ! -x "$bin" ]; then
     echo "missing $bin"
     status=1
   elif readelf -d "$bin" | grep -qE 'NEEDED.*libQt6(Gui|Widgets)'; then
-    echo "tst_$t links Qt Gui or Qt Widgets"
+    echo "$t links Qt Gui or Qt Widgets"
     status=1
   fi
 done

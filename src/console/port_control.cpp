@@ -5,6 +5,7 @@
 #include "link/port_name.h"
 #include "link/serial_port.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <cstdio>
@@ -19,8 +20,8 @@ void PortControl::open()
     }
     const QString port_name = system_port_name(c_.view().comm_text());
     if (!c_.MSComm1.open(port_name, QLatin1String(kLineSettings))) {
-        std::fprintf(stderr, "mivo-console: cannot open %s: %s\n", qPrintable(port_name),
-                     qPrintable(c_.MSComm1.errorText()));
+        std::fprintf(stderr, "%s: cannot open %s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(port_name), qPrintable(c_.MSComm1.errorText()));
         c_.tell(QStringLiteral("MIVO CommPort Fail"));
         c_.tell(QStringLiteral("CommPort Close"));
         return;
@@ -58,7 +59,8 @@ void PortControl::link_lost(const QString& reason)
 {
     if (c_.vars.is_linked != kTrue)
         return;
-    std::fprintf(stderr, "mivo-console: serial port lost: %s\n", qPrintable(reason));
+    std::fprintf(stderr, "%s: serial port lost: %s\n", qPrintable(QCoreApplication::applicationName()),
+                 qPrintable(reason));
     c_.Timer1.stop();
     c_.vars.is_linked = kFalse;
     c_.view().show_link_light(false);

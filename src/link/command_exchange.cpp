@@ -7,6 +7,10 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 namespace mivo {
 
 namespace {
@@ -45,16 +49,38 @@ void CommandExchange::Delay_abs(qint32 msecond)
     wait_without_events(msecond);
 }
 
+QString CommandExchange::write_and_read(const QString& command)
+{
+    if (!fast_) {
+        write_text(command + kCr);
+        Delay_abs(kReplyWaitMs);
+        return read_text();
+    }
+    // Bytes already waiting are some earlier reply's: the normal read would
+    // hand them back too, but a prompt among them says nothing of this one.
+    QString text = read_text();
+    const qsizetype fresh = text.size();
+    write_text(command + kCr);
+    const Stopwatch clock;
+    for (;;) {
+        text += read_text();
+        if (text.indexOf(kPrompt, fresh) >= 0 || clock.is_over(kReplyWaitMs) || !link_up())
+            return text;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::nanoseconds>(std::chrono::milliseconds(kFastPollStepMs), clock.time_left(kReplyWaitMs)));
+    }
+}
+
 CommandExchange::Sent CommandExchange::send_mivo_command(const QString& command)
 {
-    write_text(command + kCr);
-    Delay_abs(kReplyWaitMs);
-
     Sent sent;
     if (command != protocol::home_line()) {
-        sent.discarded = empty_receive_buffer();
+        sent.discarded = write_and_read(command);
         return sent;
     }
+
+    write_text(command + kCr);
+    Delay_abs(kReplyWaitMs);
 
     // Homing: the drive sends its prompt when the run has finished.
     const Stopwatch clock;
@@ -69,10 +95,8 @@ CommandExchange::Sent CommandExchange::send_mivo_command(const QString& command)
 
 CommandExchange::Reply CommandExchange::get_mivo_response(const QString& command, const QString& replace_target)
 {
-    write_text(command + kCr);
-    Delay_abs(kReplyWaitMs);
     Reply reply;
-    reply.rx_text = read_text();
+    reply.rx_text = write_and_read(command);
     reply.value = protocol::remove_target(protocol::value_line(reply.rx_text), replace_target);
     reply.complete = reply.rx_text.contains(kCr);
     return reply;

@@ -61,6 +61,14 @@ public:
     // Tests shorten the homing limit instead of waiting ten minutes.
     void set_homing_limit_ms(qint32 limit) { homing_limit_ms_ = limit; }
 
+    // Fast mode, for the command-line tool: send_mivo_command (but "HM") and
+    // get_mivo_response end once the drive's prompt has come after the
+    // write, looking every kFastPollStepMs without processing events; a
+    // drive that sends none still gets the full reply wait. Off by default.
+    static constexpr qint32 kFastPollStepMs = 1;
+    void set_fast(bool on) { fast_ = on; }
+    bool is_fast() const { return fast_; }
+
     // The program is going away: waits that process events end at once and
     // nothing more is written.
     void shut_down() { shut_down_ = true; }
@@ -77,8 +85,13 @@ public:
     QString read_text();
 
 private:
+    // Writes command and its CR, then reads: at the end of the reply wait,
+    // or in fast mode as soon as the prompt has come.
+    QString write_and_read(const QString& command);
+
     SerialPort& port_;
     bool shut_down_ = false;
+    bool fast_ = false;
     qint32 homing_limit_ms_ = kHomingLimitMs;
 };
 

@@ -9,7 +9,7 @@ build=$(cd "$1" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 app_id=org.mivo.Console
 
-for tool in desktop-file-validate appstreamcli dpkg-shlibdeps dpkg-deb file; do
+for tool in desktop-file-validate appstreamcli dpkg-shlibdeps dpkg-deb file help2man; do
   command -v "$tool" >/dev/null || { "$source_dir/scripts/deps"; break; }
 done
 
@@ -49,7 +49,16 @@ check_tree() {
   for binary in $(sed -n 's:.*<binary>\(.*\)</binary>.*:\1:p' "$metainfo"); do
     [ -x "$root$prefix/bin/$binary" ] || fail "metadata provides $binary, not installed"
   done
+
+  # The command-line tool runs from the tree, and its manual page is there
+  # when the build had help2man to write it.
+  [[ $("$root$prefix/bin/mivo-cli" --version) == "mivo-cli "* ]] || fail "mivo-cli --version says no version"
+  if [ -n "$man_page_built" ]; then
+    grep -q '^\.TH MIVO-CLI "1"' "$share/man/man1/mivo-cli.1" 2>/dev/null \
+      || fail "no manual page mivo-cli.1 in $share/man/man1"
+  fi
 }
+man_page_built=$(sed -n 's:^HELP2MAN\:FILEPATH=\(/.*\):\1:p' "$build/CMakeCache.txt")
 
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 check_tree "" "$scratch/prefix"

@@ -1,0 +1,18 @@
+// mivo-cli: the console's logic for shells and scripts, on Qt Core alone.
+#include "cli/command_line.h"
+#include "cli/session.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("mivo-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MIVO_VERSION));
+
+    const auto parsed = mivo::cli::parse_command_line(QCoreApplication::arguments());
+    if (const int* status = std::get_if<int>(&parsed))
+        return *status;
+    mivo::cli::Session session(std::get<mivo::cli::Invocation>(parsed));
+    return session.run();
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "cli/cli_view.h"
+#include "cli/command_line.h"
+#include "console/console.h"
+#include "console/drive_settings.h"
+#include "console/settings_file.h"
+#include "link/system_serial_port.h"
+
+namespace mivo::cli {
+
+// One run of the tool: the console core on the system's serial port, the
+// port opened and the station selected as the window's buttons would, then
+// the command. Gives the exit status.
+class Session {
+public:
+    explicit Session(const Invocation& invocation);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    int run();
+
+private:
+    int open_and_select();
+    int scan();
+    int read();
+    int back_up();
+    int compare(const settings_file::Values& file);
+    int restore(const settings_file::Values& file);
+    int send();
+    int watch();
+
+    bool linked();
+    int status_of(const DriveSettings::Report& report, const QString& what) const;
+    QString writer() const;
+
+    const Invocation& inv_;
+    SystemSerialPort port_;
+    Console console_;
+    CliView view_;
+};
+
+}  // namespace mivo::cli
