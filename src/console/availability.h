@@ -45,8 +45,6 @@ public:
 
     State state() const;
     bool cycle_running() const { return cycles_ > 0; }
-    // The mode the last station selection chose.
-    Mode mode() const { return mode_; }
 
 private:
     bool linked_ = false;

@@ -47,6 +47,7 @@ public:
     Motion& motion() { return motion_; }
     DriveSettings& drive_settings() { return drive_settings_; }
 
+    ConsoleView& view() const { return context_.view(); }
     FormVariables& vars() { return context_.vars; }
     const Availability& availability() const { return context_.availability; }
     QTimer& Timer1() { return context_.Timer1; }

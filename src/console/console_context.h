@@ -36,6 +36,10 @@ public:
     // nullptr: no view (shows nothing, reads empty text).
     void set_view(ConsoleView* view);
 
+    // The last station selection chose broadcast mode (a text of value 32
+    // exactly; "31.5" selects station 32 in normal mode).
+    bool broadcast_selected = false;
+
     // Counts successful opens, so that a handler that waited through a
     // "Close" and a new "Open" can tell it is no longer on its own link.
     quint64 link_session = 0;

@@ -13,9 +13,9 @@ bool LinkGuard::up() const
 
 CommandExchange::Sent LinkGuard::send_mivo_command(const QString& command)
 {
-    c_.vars.last_command = command;
     if (!up())
         return {};
+    c_.vars.last_command = command;
     CommandExchange::Sent sent = c_.exchange.send_mivo_command(command);
     c_.vars.rx_text = sent.rx_text;
     return sent;
@@ -23,9 +23,9 @@ CommandExchange::Sent LinkGuard::send_mivo_command(const QString& command)
 
 CommandExchange::Reply LinkGuard::get_mivo_response(const QString& command, const QString& replace_target)
 {
-    CommandExchange::Reply reply;
-    if (up())
-        reply = c_.exchange.get_mivo_response(command, replace_target);
+    if (!up())
+        return {};
+    CommandExchange::Reply reply = c_.exchange.get_mivo_response(command, replace_target);
     c_.vars.rx_text = reply.rx_text;
     c_.vars.reply_value = reply.value;
     return reply;
@@ -33,12 +33,12 @@ CommandExchange::Reply LinkGuard::get_mivo_response(const QString& command, cons
 
 bool LinkGuard::Check_MIVO_response(const QString& check_command)
 {
+    if (!up())
+        return false;
     c_.vars.rx_text.clear();
     c_.vars.last_command.clear();
     // check_command may be last_command itself, empty by now.
     c_.vars.last_command = check_command + u'\r';
-    if (!up())
-        return false;
     const CommandExchange::PromptCheck check = c_.exchange.Check_MIVO_response(c_.vars.last_command);
     c_.vars.rx_text = check.rx_text;
     return check.prompt;
@@ -52,8 +52,10 @@ void LinkGuard::Delay(qint32 msecond)
 
 QString LinkGuard::empty_receive_buffer()
 {
+    if (!up())
+        return {};
     c_.vars.rx_text.clear();
-    return up() ? c_.exchange.empty_receive_buffer() : QString();
+    return c_.exchange.empty_receive_buffer();
 }
 
 void LinkGuard::start_timer1()

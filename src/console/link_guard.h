@@ -14,7 +14,8 @@ class ConsoleContext;
 // such a wait the handler must neither write to a link it did not start on
 // nor claim that anything went through. Every exchange made through the
 // guard records what it read in the form-level variables, and once the link
-// is gone is refused: nothing is written or read, and no time passes.
+// is gone is refused: nothing is written, read or recorded, and no time
+// passes.
 class LinkGuard {
 public:
     explicit LinkGuard(ConsoleContext& context);

@@ -117,7 +117,7 @@ void Settings::save_click()
     // Under broadcast no drive answers, whether it saved or not. The mode is
     // the one the selection chose: "32.4" selects station 32 in normal mode,
     // where silence means the save was not heard.
-    if (answered || c_.availability.mode() == Availability::Mode::Broadcast)
+    if (answered || c_.broadcast_selected)
         c_.tell(QStringLiteral("Save OK."));
     else
         c_.tell(QStringLiteral("Station %1 did not answer the save.").arg(c_.vars.station_num));

@@ -25,12 +25,13 @@ void Stations::search_click()
 bool Stations::search_and_show_all_station()
 {
     LinkGuard link = c_.hold_link();
-    ConsoleView& view = c_.view();
 
     c_.Timer1.stop();
-    view.clear_station_list();
+    c_.view().clear_station_list();
+    // Also a "Close" and a new "Open" between two probes end the sweep: the
+    // new link gets no probe of the old one.
     for (int n = protocol::kFirstStation; n <= protocol::kLastStation && link.up(); ++n) {
-        view.show_station_text(QString::number(n));
+        c_.view().show_station_text(QString::number(n));
         link.Check_MIVO_response(protocol::station_probe_line(n));
         link.Delay(CommandExchange::kReplyWaitMs);
         // A present drive answers the empty line with its prompt; handing in
@@ -39,16 +40,16 @@ bool Stations::search_and_show_all_station()
         if (!link.up())
             break;
         if (present)
-            view.append_station(n);
+            c_.view().append_station(n);
         QCoreApplication::processEvents();
     }
     const bool finished = link.up();
     // A sweep cut short must not leave a list that looks complete.
     if (finished)
-        view.append_station(protocol::kBroadcastStation);
+        c_.view().append_station(protocol::kBroadcastStation);
     else
-        view.clear_station_list();
-    view.show_station_text(QString());
+        c_.view().clear_station_list();
+    c_.view().show_station_text(QString());
     return finished;
 }
 
@@ -75,6 +76,7 @@ void Stations::set_station_click()
             return;
     }
     c_.vars.station_num = *station;
+    c_.broadcast_selected = broadcast;
 
     if (!broadcast) {
         const bool answered = monitoring_.get_and_show_RV_Group(protocol::kValueVersion);

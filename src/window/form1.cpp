@@ -38,7 +38,8 @@ Form1::Form1(Console& console, QWidget* parent) : QWidget(parent), console_(cons
 Form1::~Form1()
 {
     // Nothing the console does from now on may reach the widgets.
-    console_.set_view(nullptr);
+    if (&console_.view() == this)
+        console_.set_view(nullptr);
 }
 
 void Form1::build()

@@ -146,7 +146,6 @@ private slots:
             QCOMPARE(received_lines(*sim).mid(0, 3), (QStringList{"ST " + text, "ST " + text, "RV 4"}));
             QCOMPARE(view.take_messages(), QStringList{"Station " + text + " did not answer."});
             QCOMPARE(pages(), kAllPages);
-            QCOMPARE(console->availability().mode(), Availability::Mode::Normal);
         }
     }
 

@@ -112,6 +112,22 @@ private slots:
         open_on(sim);
         QCOMPARE(view.take_messages(), QStringList{"Port Open"});
         QVERIFY(view.availability.cmd_search_station);
+
+        // A "Close" and a new "Open" inside the sweep: the new link gets no
+        // probe of the old sweep.
+        sim.clear_log();
+        double reopened_at = 0;
+        QTimer::singleShot(1200, console.get(), [&] {
+            close();
+            open_on(sim);
+            reopened_at = sim::SimHarness::now_ms();
+        });
+        search();
+        QVERIFY(reopened_at > 0);
+        QCOMPARE(view.take_messages(), (QStringList{"Port Close", "Port Open"}));
+        QCOMPARE(view.station_list, QStringList{});
+        for (const auto& e : sim.wire_log())
+            QVERIFY2(e.t_ms <= reopened_at || e.dir == sim::WireEvent::Tx, "a probe went out on the new link");
     }
 };
 

@@ -239,6 +239,7 @@ private slots:
         // A handler took the guard, then a "Close" and a new "Open" ran
         // inside one of its waits: the link is up, but not the handler's.
         LinkGuard guard = link();
+        vars().last_command = QStringLiteral("kept");
         ++context->link_session;
         QVERIFY(exchange->link_up());
         QVERIFY(!guard.up());
@@ -252,6 +253,7 @@ private slots:
         QVERIFY(port->writes.isEmpty());
         QCOMPARE(port->reads, 0);
         QVERIFY(!context->Timer1.isActive());
+        QCOMPARE(vars().last_command, QStringLiteral("kept"));  // nothing recorded either
         QVERIFY(link().up());  // the new link's own handlers go on
     }
 
