@@ -40,6 +40,18 @@ class TestWindow : public QObject, ConsoleFixture {
         return w;
     }
 
+    // Station 3 selected and "Motion" in front; the wire log starts empty.
+    void on_motion_page(sim::SimHarness& sim)
+    {
+        open_on(sim);
+        set_station(QStringLiteral("3"));
+        click_tab(kMotionPage);
+        QTRY_COMPARE(ui().SSTab1->currentIndex(), int(kMotionPage));
+        QTest::qWait(20);  // SSTab1_Click runs from a zero-time shot
+        messages->take();
+        sim.clear_log();
+    }
+
 private slots:
     void init() { start_console(); }
     void cleanup() { stop_console(); }
@@ -712,13 +724,7 @@ private slots:
     void cycle_keeps_motion_in_front_and_its_buttons_follow()
     {
         sim::SimHarness sim({"--stations", "3"});
-        open_on(sim);
-        set_station(QStringLiteral("3"));
-        click_tab(kMotionPage);
-        QTRY_COMPARE(ui().SSTab1->currentIndex(), int(kMotionPage));
-        QTest::qWait(20);  // SSTab1_Click runs from a zero-time shot
-        messages->take();
-        sim.clear_log();
+        on_motion_page(sim);
         ui().cb_ask_pfbk->setChecked(false);
         ui().cb_ask_states->setChecked(false);
 
@@ -775,13 +781,7 @@ private slots:
     void close_during_a_cycle_through_the_window()
     {
         sim::SimHarness sim({"--stations", "3"});
-        open_on(sim);
-        set_station(QStringLiteral("3"));
-        click_tab(kMotionPage);
-        QTRY_COMPARE(ui().SSTab1->currentIndex(), int(kMotionPage));
-        QTest::qWait(20);
-        messages->take();
-        sim.clear_log();
+        on_motion_page(sim);
 
         double closed_at = 0;
         std::size_t lines_at_close = 0, lines_while_up = 0;
@@ -878,13 +878,7 @@ private slots:
     void closing_the_window_ends_a_running_cycle()
     {
         sim::SimHarness sim({"--stations", "3"});
-        open_on(sim);
-        set_station(QStringLiteral("3"));
-        click_tab(kMotionPage);
-        QTRY_COMPARE(ui().SSTab1->currentIndex(), int(kMotionPage));
-        QTest::qWait(20);
-        messages->take();
-        sim.clear_log();
+        on_motion_page(sim);
         ui().tx_delay_1->setText(QStringLiteral("60000"));  // the close comes in this dwell
 
         double closed_at = 0;
