@@ -18,6 +18,7 @@ Console::Console(SerialPort& port, QObject* parent)
       drive_settings_(context_)
 {
     port.setObjectName(QStringLiteral("MSComm1"));
+    exchange_.set_wire_log(&wire_log_);
     connect(&context_.Timer1, &QTimer::timeout, this, [this] { monitoring_.Timer1_Timer(); });
     // A lost port is handled at once, so that a handler waiting on the drive
     // sees the link gone when its wait returns.

@@ -9,6 +9,7 @@
 #include "console/stations.h"
 #include "console/terminal.h"
 #include "link/command_exchange.h"
+#include "link/wire_log.h"
 
 #include <QObject>
 
@@ -52,9 +53,12 @@ public:
     const Availability& availability() const { return context_.availability; }
     QTimer& Timer1() { return context_.Timer1; }
     CommandExchange& exchange() { return exchange_; }
+    // Every line written and every piece read, whoever sent it.
+    WireLog& wire_log() { return wire_log_; }
     SerialPort& MSComm1() { return context_.MSComm1; }
 
 private:
+    WireLog wire_log_;
     CommandExchange exchange_;
     ConsoleContext context_;
     PortControl port_control_;

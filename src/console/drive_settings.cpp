@@ -4,6 +4,7 @@
 #include "console/console_view.h"
 #include "console/link_guard.h"
 #include "console/settings.h"
+#include "console/wire_source.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
 
@@ -19,7 +20,7 @@ using settings_file::Values;
 // off from the start and on again at the end, unless the link went away.
 class Operation {
 public:
-    explicit Operation(ConsoleContext& c) : c_(c), link(c.hold_link())
+    Operation(ConsoleContext& c, const QString& source) : c_(c), tag_(c.exchange, source), link(c.hold_link())
     {
         c_.report([](Availability& a) { a.drive_operation_started(); });
         c_.Timer1.stop();
@@ -34,6 +35,7 @@ public:
 
 private:
     ConsoleContext& c_;
+    WireSource tag_;
 
 public:
     LinkGuard link;
@@ -104,14 +106,14 @@ QString names(const QList<DriveSettings::Entry>& entries)
 
 Values DriveSettings::read_drive(Report& report)
 {
-    Operation op(c_);
+    Operation op(c_, QStringLiteral("read"));
     return read_all(c_, op.link, report);
 }
 
 DriveSettings::Report DriveSettings::back_up(const QString& path, const QString& writer)
 {
     Report report;
-    Operation op(c_);
+    Operation op(c_, QStringLiteral("backup"));
     const Values values = read_all(c_, op.link, report);
     if (failed(report))
         return report;
@@ -140,7 +142,7 @@ DriveSettings::Report DriveSettings::back_up(const QString& path, const QString&
 DriveSettings::Report DriveSettings::compare(const Values& file)
 {
     Report report;
-    Operation op(c_);
+    Operation op(c_, QStringLiteral("compare"));
     const Values drive = read_all(c_, op.link, report);
     if (failed(report))
         return report;
@@ -156,7 +158,7 @@ DriveSettings::Report DriveSettings::compare(const Values& file)
 DriveSettings::Report DriveSettings::restore(const Values& file)
 {
     Report report;
-    Operation op(c_);
+    Operation op(c_, QStringLiteral("restore"));
     LinkGuard& link = op.link;
     const Values drive = read_all(c_, link, report);
     if (failed(report))

@@ -3,6 +3,7 @@
 #include "console/console_context.h"
 #include "console/console_view.h"
 #include "console/link_guard.h"
+#include "console/wire_source.h"
 #include "link/waits.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
@@ -16,6 +17,7 @@ void Monitoring::Timer1_Timer()
 
 bool Monitoring::tick()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("poll"));
     c_.view().show_run_light(true);
     const bool sent = poll();
     c_.view().show_run_light(false);

@@ -4,6 +4,7 @@
 #include "console/console_view.h"
 #include "console/link_guard.h"
 #include "console/monitoring.h"
+#include "console/wire_source.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
 
@@ -20,18 +21,21 @@ bool Motion::linked_or_tell()
 
 void Motion::enable_click()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("motion"));
     if (linked_or_tell())
         c_.hold_link().send_mivo_command(protocol::enable_line(true));
 }
 
 void Motion::disable_click()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("motion"));
     if (linked_or_tell())
         c_.hold_link().send_mivo_command(protocol::enable_line(false));
 }
 
 void Motion::home_click()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("motion"));
     if (!linked_or_tell())
         return;
     LinkGuard link = c_.hold_link();
@@ -72,6 +76,7 @@ bool Motion::read_cycle_fields(CycleFields& fields)
 
 void Motion::start_click()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("motion"));
     if (!linked_or_tell())
         return;
     // A bad number must not reach the drive nor leave a half-started cycle.

@@ -3,6 +3,7 @@
 #include "console/console_context.h"
 #include "console/console_view.h"
 #include "console/link_guard.h"
+#include "console/wire_source.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
 
@@ -53,6 +54,7 @@ QStringList Settings::get_All_and_show_V_group()
 
 QStringList Settings::read_group(int group)
 {
+    const WireSource tag(c_.exchange, QStringLiteral("Setup"));
     LinkGuard link = c_.hold_link();
     QStringList missing;
     c_.Timer1.stop();
@@ -76,6 +78,7 @@ QStringList Settings::read_group(int group)
 
 void Settings::key_press(int group, int index, qint16 key_ascii)
 {
+    const WireSource tag(c_.exchange, QStringLiteral("Setup"));
     // Every key brings the message while the port is closed; the key still
     // reaches the box.
     if (!c_.linked_or_tell(QStringLiteral("Link First!")))
@@ -101,6 +104,7 @@ void Settings::key_press(int group, int index, qint16 key_ascii)
 
 void Settings::save_click()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("Save"));
     if (!c_.linked_or_tell(QStringLiteral("Link first!")))
         return;
     LinkGuard link = c_.hold_link();
@@ -126,6 +130,7 @@ void Settings::save_click()
 
 void Settings::get_and_show_MIVO_config()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("Config"));
     LinkGuard link = c_.hold_link();
     c_.Timer1.stop();
     const CommandExchange::Reply reply =
@@ -153,6 +158,7 @@ void Settings::apply_click()
 
 void Settings::set_new_config()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("Apply"));
     // What the boxes show is what goes out: a box typed into so that it shows
     // none of its items has no bits to give.
     protocol::ConfigIndexes indexes{};

@@ -4,6 +4,7 @@
 #include "console/console_view.h"
 #include "console/link_guard.h"
 #include "console/monitoring.h"
+#include "console/wire_source.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
 
@@ -24,6 +25,7 @@ void Stations::search_click()
 
 bool Stations::search_and_show_all_station()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("search"));
     LinkGuard link = c_.hold_link();
 
     c_.Timer1.stop();
@@ -55,6 +57,7 @@ bool Stations::search_and_show_all_station()
 
 void Stations::set_station_click()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("select"));
     const QString text = c_.view().station_text();
     const std::optional<qint16> station = protocol::to_int16(text);
     // Text that is no number would still go out in the select line and

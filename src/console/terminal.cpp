@@ -2,6 +2,7 @@
 
 #include "console/console_context.h"
 #include "console/console_view.h"
+#include "console/wire_source.h"
 
 namespace mivo {
 
@@ -17,6 +18,7 @@ void Terminal::key_press(qint16 key_ascii)
 
 void Terminal::send()
 {
+    const WireSource tag(c_.exchange, QStringLiteral("terminal"));
     if (!c_.linked_or_tell(QStringLiteral("Link First!")))
         return;
     const QString sent = c_.view().command_text();

@@ -1,11 +1,13 @@
 #include "link/command_exchange.h"
 
 #include "link/serial_port.h"
+#include "link/wire_log.h"
 #include "link/waits.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 
 #include <algorithm>
 #include <chrono>
@@ -25,16 +27,24 @@ bool CommandExchange::link_up() const
 
 void CommandExchange::write_text(const QString& text)
 {
-    if (link_up())
-        port_.write(text.toLatin1());
+    if (!link_up())
+        return;
+    const QByteArray bytes = text.toLatin1();
+    // Logged as it goes out, so that a reply read meanwhile comes after it.
+    if (wire_log_)
+        wire_log_->append({QDateTime::currentMSecsSinceEpoch(), WireLog::Direction::ToDrive, bytes, source_});
+    port_.write(bytes);
 }
 
 QString CommandExchange::read_text()
 {
     if (!link_up())
         return {};
+    const QByteArray bytes = port_.readAll();
+    if (wire_log_ && !bytes.isEmpty())
+        wire_log_->append({QDateTime::currentMSecsSinceEpoch(), WireLog::Direction::FromDrive, bytes, source_});
     // One character per received byte.
-    return QString::fromLatin1(port_.readAll());
+    return QString::fromLatin1(bytes);
 }
 
 void CommandExchange::Delay(qint32 msecond)

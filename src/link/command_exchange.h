@@ -5,6 +5,7 @@
 namespace mivo {
 
 class SerialPort;
+class WireLog;
 
 // Writing one command line and collecting its reply, the drive's way:
 // write, wait a fixed time, read whatever has arrived. There is no queue and
@@ -80,6 +81,12 @@ public:
     // Reads everything received and gives it; the buffer is empty after.
     QString empty_receive_buffer() { return read_text(); }
 
+    // Every write and every read that brought bytes goes into the log, if
+    // there is one, tagged with the source the handler under way set.
+    void set_wire_log(WireLog* log) { wire_log_ = log; }
+    void set_source(const QString& source) { source_ = source; }
+    const QString& source() const { return source_; }
+
     // Raw access for the terminal, which writes and reads the port itself.
     void write_text(const QString& text);
     QString read_text();
@@ -92,6 +99,8 @@ private:
     SerialPort& port_;
     bool shut_down_ = false;
     bool fast_ = false;
+    WireLog* wire_log_ = nullptr;
+    QString source_;
     qint32 homing_limit_ms_ = kHomingLimitMs;
 };
 

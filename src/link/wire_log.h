@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+namespace mivo {
+
+// Every line written to the port and every piece read from it, as the
+// exchange saw them, with the time and what sent it. It keeps the newest
+// kCapacity rows; appending costs the same however full it is.
+class WireLog {
+public:
+    static constexpr qsizetype kCapacity = 100'000;
+
+    enum class Direction { ToDrive, FromDrive };
+    struct Row {
+        qint64 msecs_since_epoch = 0;  // clock time, for the reader
+        Direction direction = Direction::ToDrive;
+        QByteArray bytes;
+        QString source;  // "poll", "search", "select", "Setup", "terminal", ...
+    };
+
+    void append(Row row);
+    void clear();
+
+    qsizetype size() const { return rows_.size(); }
+    // Oldest first.
+    const Row& at(qsizetype i) const { return rows_[(head_ + i) % rows_.size()]; }
+    // Rows appended since the log began, dropped ones included: a reader
+    // that remembers it knows how many rows are new.
+    quint64 appended() const { return appended_; }
+
+    // The bytes as a reader can see them: CR and LF as \r and \n, a
+    // backslash as \\, and every byte outside printable Latin-1 as \xNN.
+    static QString visible(const QByteArray& bytes);
+
+private:
+    QList<Row> rows_;
+    qsizetype head_ = 0;  // index of the oldest row once the log is full
+    quint64 appended_ = 0;
+};
+
+}  // namespace mivo
