@@ -41,15 +41,9 @@ public:
     LinkGuard link;
 };
 
-// One entry read as the "Setup" page reads it; nothing when the reply holds
-// no number.
 std::optional<qint16> read_entry(LinkGuard& link, int entry)
 {
-    const int group = settings_file::group_of(entry);
-    const int index = settings_file::index_of(entry);
-    const CommandExchange::Reply reply =
-        link.get_mivo_response(protocol::read_parameter_line(group, index), protocol::parameter_target(group, index));
-    return protocol::to_int16(reply.value);
+    return Settings::read_entry(link, settings_file::group_of(entry), settings_file::index_of(entry));
 }
 
 // The drive's 23 values into report's outcome; stops at the first entry
@@ -205,14 +199,12 @@ DriveSettings::Report DriveSettings::restore(const Values& file)
             report.outcome = Outcome::LinkLost;
             return report;
         }
-        const bool answered_at_once = !link.send_mivo_command(protocol::save_line()).discarded.isEmpty();
-        link.Delay(Settings::kSaveWaitMs);
-        if (!link.up()) {
+        const std::optional<bool> answered = Settings::save_and_listen(link);
+        if (!answered) {
             report.outcome = Outcome::LinkLost;
             return report;
         }
-        const bool answered_later = !link.empty_receive_buffer().isEmpty();
-        report.saved = answered_at_once || answered_later;
+        report.saved = *answered;
         if (!report.saved) {
             report.outcome = Outcome::NoAnswer;
             report.failed_entry = QStringLiteral("SV");

@@ -3,6 +3,7 @@
 #include "console/console_context.h"
 #include "console/console_view.h"
 #include "console/link_guard.h"
+#include "console/settings_file.h"
 #include "console/wire_source.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
@@ -22,7 +23,7 @@ constexpr std::array<const char*, protocol::kConfigBoxes> kConfigCaptions{
 
 QString entry_name(int group, int index)
 {
-    return (group == protocol::kGroupP ? QLatin1Char('P') : QLatin1Char('V')) + QString::number(index);
+    return settings_file::name_of(settings_file::entry_of(group, index));
 }
 
 }  // namespace
@@ -63,10 +64,7 @@ QStringList Settings::read_group(int group)
         // is reported at once.
         if (!link.up())
             return missing;
-        // A missing reply has an empty value, which is no number either.
-        const CommandExchange::Reply reply =
-            link.get_mivo_response(protocol::read_parameter_line(group, n), protocol::parameter_target(group, n));
-        const std::optional<qint16> value = protocol::to_int16(reply.value);
+        const std::optional<qint16> value = read_entry(link, group, n);
         // No number shows as no number: an old value would pass for the drive's.
         c_.view().show_parameter(group, n, value ? QString::number(*value) : QString());
         if (!value)
@@ -74,6 +72,26 @@ QStringList Settings::read_group(int group)
     }
     link.start_timer1();
     return missing;
+}
+
+std::optional<qint16> Settings::read_entry(LinkGuard& link, int group, int index)
+{
+    // A missing reply has an empty value, which is no number either.
+    const CommandExchange::Reply reply =
+        link.get_mivo_response(protocol::read_parameter_line(group, index), protocol::parameter_target(group, index));
+    return protocol::to_int16(reply.value);
+}
+
+std::optional<bool> Settings::save_and_listen(LinkGuard& link)
+{
+    const bool answered_at_once = !link.send_mivo_command(protocol::save_line()).discarded.isEmpty();
+    link.Delay(kSaveWaitMs);
+    // After a "Close" (and perhaps a new "Open") inside the wait nothing more
+    // goes to the port and nothing claims the save went through.
+    if (!link.up())
+        return std::nullopt;
+    const bool answered_later = !link.empty_receive_buffer().isEmpty();
+    return answered_at_once || answered_later;
 }
 
 void Settings::key_press(int group, int index, qint16 key_ascii)
@@ -109,19 +127,14 @@ void Settings::save_click()
         return;
     LinkGuard link = c_.hold_link();
     c_.Timer1.stop();
-    const bool answered_at_once = !link.send_mivo_command(protocol::save_line()).discarded.isEmpty();
-    link.Delay(kSaveWaitMs);
-    // After a "Close" (and perhaps a new "Open") inside the wait nothing more
-    // goes to the port and nothing claims the save went through.
-    if (!link.up())
+    const std::optional<bool> answered = save_and_listen(link);
+    if (!answered)
         return;
-    const bool answered_later = !link.empty_receive_buffer().isEmpty();
-    const bool answered = answered_at_once || answered_later;
 
     // Under broadcast no drive answers, whether it saved or not. The mode is
     // the one the selection chose: "32.4" selects station 32 in normal mode,
     // where silence means the save was not heard.
-    if (answered || c_.broadcast_selected)
+    if (*answered || c_.broadcast_selected)
         c_.tell(QStringLiteral("Save OK."));
     else
         c_.tell(QStringLiteral("Station %1 did not answer the save.").arg(c_.vars.station_num));

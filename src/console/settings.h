@@ -3,9 +3,12 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <optional>
+
 namespace mivo {
 
 class ConsoleContext;
+class LinkGuard;
 
 // The "Setup" and "Config" pages: the drive's P and V parameter groups, the
 // save command, and the configuration word (V5) with its six option boxes.
@@ -15,6 +18,13 @@ public:
     static constexpr qint32 kSaveWaitMs = 1500;
 
     explicit Settings(ConsoleContext& context) : c_(context) {}
+
+    // One entry read as the page reads it; nothing when the reply holds no
+    // 16-bit number (or the link is gone).
+    static std::optional<qint16> read_entry(LinkGuard& link, int group, int index);
+    // "SV", the save wait, then what came: true when the drive answered at
+    // all; nothing when the link went away meanwhile.
+    static std::optional<bool> save_and_listen(LinkGuard& link);
 
     // "Setup" came to the front: the P group, then the V group, and one
     // message for every entry that brought no number back.

@@ -397,24 +397,26 @@ void Form1::mnu_drive_backup_Click()
 
 void Form1::mnu_drive_compare_Click()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Compare With File"), QString(),
-                                                      kSettingsFilter);
-    if (path.isEmpty())
-        return;
-    const DriveSettings::Report report = console_.drive_settings().compare_file(path);
-    if (!closing_)
-        SettingsReportDialog(SettingsReportDialog::Kind::Compare, report, this).exec();
+    run_with_file(SettingsReportDialog::Kind::Compare);
 }
 
 void Form1::mnu_drive_restore_Click()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Restore From File"), QString(),
-                                                      kSettingsFilter);
+    run_with_file(SettingsReportDialog::Kind::Restore);
+}
+
+void Form1::run_with_file(SettingsReportDialog::Kind kind)
+{
+    const bool compare = kind == SettingsReportDialog::Kind::Compare;
+    const QString path = QFileDialog::getOpenFileName(
+        this, compare ? QStringLiteral("Compare With File") : QStringLiteral("Restore From File"), QString(),
+        kSettingsFilter);
     if (path.isEmpty())
         return;
-    const DriveSettings::Report report = console_.drive_settings().restore_file(path);
+    DriveSettings& drive = console_.drive_settings();
+    const DriveSettings::Report report = compare ? drive.compare_file(path) : drive.restore_file(path);
     if (!closing_)
-        SettingsReportDialog(SettingsReportDialog::Kind::Restore, report, this).exec();
+        SettingsReportDialog(kind, report, this).exec();
 }
 
 void Form1::closeEvent(QCloseEvent* event)

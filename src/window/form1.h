@@ -2,6 +2,7 @@
 
 #include "console/console_view.h"
 #include "window/controls.h"
+#include "window/settings_report_dialog.h"
 
 #include <QWidget>
 
@@ -79,6 +80,8 @@ protected:
 private:
     void build();
     void build_menu();
+    // Compare or restore with a file the user picks, then its report.
+    void run_with_file(SettingsReportDialog::Kind kind);
     void connect_handlers();
     void on_page_changed(int page);
     // tx_position_settings(index) or tx_v_group(index); nullptr for others.

@@ -1,4 +1,6 @@
 // The four pages of the tab control.
+#include "console/settings_file.h"
+#include "protocol/command_lines.h"
 #include "window/controls.h"
 #include "window/layout.h"
 #include "window/transcript_box.h"
@@ -105,10 +107,10 @@ void build_setup_page(QWidget* page, Form1Controls& c)
 
     auto* v_group = frame(page, QStringLiteral("Frame4"), QStringLiteral("V Group Settings"), QRect(6, 122, 560, 94));
     static const char* const kVLabels[7] = {"Label3", "Label51", "Label52", "Label53", "Label54", "Label19", "Label55"};
-    static const char* const kVCaptions[7] = {"MSP", "HSP", "IDN", "IAC", "ISL", "CFG", "ACC"};
     for (int i = 0; i < 7; ++i) {
         const int left = 10 + i * 78;
-        auto* caption = label(v_group, QLatin1String(kVLabels[i]), QLatin1String(kVCaptions[i]),
+        const QString text = settings_file::caption_of(settings_file::entry_of(protocol::kGroupV, i));
+        auto* caption = label(v_group, QLatin1String(kVLabels[i]), text,
                               QRect(left, 26, 70, 20), Qt::AlignHCenter);
         c.tx_v_group[i] = edit(v_group, member_name("tx_v_group", i), QStringLiteral("0"),
                                QRect(left, 48, 70, 28), caption);
