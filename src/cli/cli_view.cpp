@@ -41,8 +41,6 @@ void CliView::poll_reply(qint16 RV_Group_num, const std::optional<QString>& valu
 {
     if (RV_Group_num == protocol::kValueVersion)
         drive_version = value_line;
-    if (on_poll_reply)
-        on_poll_reply(RV_Group_num, value_line);
 }
 
 }  // namespace mivo::cli

@@ -32,11 +32,17 @@ public:
     QString transcript;
     // The last "RV 4" that brought a value line; the selection reads it.
     std::optional<QString> drive_version;
-    std::function<void(qint16, const std::optional<QString>&)> on_poll_reply;
+    // Each tick's sample, while watching.
+    std::function<void(const Recorder::Sample&)> on_recorded;
 
     void show_message(const QString& text) override;
     bool ask(const QString& question) override;
     void poll_reply(qint16 RV_Group_num, const std::optional<QString>& value_line) override;
+    void recorded(const Recorder::Sample& sample) override
+    {
+        if (on_recorded)
+            on_recorded(sample);
+    }
     void clear_station_list() override { station_list.clear(); }
     void append_station(int n) override { station_list.append(n); }
     void append_transcript(const QString& text) override { transcript += text; }

@@ -3,7 +3,6 @@
 #include "protocol/command_lines.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <csignal>
@@ -45,17 +44,6 @@ QString as_lines(const QString& text)
     out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     out.replace(u'\r', u'\n');
     return out;
-}
-
-QString csv_field(const std::optional<QString>& value)
-{
-    if (!value)
-        return {};
-    QString v = *value;
-    if (!v.contains(u',') && !v.contains(u'"') && !v.contains(u'\n') && !v.contains(u'\r'))
-        return v;
-    v.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + v + u'"';
 }
 
 QString entry_label(int entry)
@@ -253,36 +241,14 @@ int Session::send()
 
 int Session::watch()
 {
-    struct Row {
-        qint64 time_ms = 0;
-        std::optional<QString> position, state, inputs;
-    } row;
     int rows = 0;
-    QElapsedTimer clock;
-    clock.start();
-    print_out(QStringLiteral("time_ms,position,state,inputs\n"));
-
-    // One tick reads position, states, inputs in this order; the row is
-    // complete with the inputs.
-    view_.on_poll_reply = [&](qint16 n, const std::optional<QString>& value) {
-        switch (n) {
-        case protocol::kValuePosition:
-            row = Row{clock.elapsed(), value, {}, {}};
-            break;
-        case protocol::kValueState:
-            row.state = value;
-            break;
-        case protocol::kValueInputs:
-            row.inputs = value;
-            print_out(QStringLiteral("%1,%2,%3,%4\n")
-                          .arg(row.time_ms)
-                          .arg(csv_field(row.position), csv_field(row.state), csv_field(row.inputs)));
-            if (inv_.count && ++rows >= *inv_.count)
-                QCoreApplication::exit(kSuccess);
-            break;
-        default:
-            break;
-        }
+    Recorder& recorder = console_.recorder();
+    recorder.clear();
+    print_out(Recorder::csv_header() + u'\n');
+    view_.on_recorded = [&](const Recorder::Sample& sample) {
+        print_out(recorder.csv_row(sample) + u'\n');
+        if (inv_.count && ++rows >= *inv_.count)
+            QCoreApplication::exit(kSuccess);
     };
     view_.watching = true;
 
@@ -302,7 +268,7 @@ int Session::watch()
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     view_.watching = false;
-    view_.on_poll_reply = nullptr;
+    view_.on_recorded = nullptr;
     return status;
 }
 

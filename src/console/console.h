@@ -55,6 +55,8 @@ public:
     CommandExchange& exchange() { return exchange_; }
     // Every line written and every piece read, whoever sent it.
     WireLog& wire_log() { return wire_log_; }
+    // What the poll read, a sample a tick.
+    Recorder& recorder() { return context_.recorder; }
     SerialPort& MSComm1() { return context_.MSComm1; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "console/availability.h"
 #include "console/form_variables.h"
+#include "console/recorder.h"
 #include "link/command_exchange.h"
 
 #include <QString>
@@ -31,6 +32,8 @@ public:
     // The poll. Its interval is a lower bound: a coarse timer may fire up
     // to 5 % early, so it is a precise one.
     QTimer Timer1;
+    // What the poll's ticks read, for looking back.
+    Recorder recorder;
 
     ConsoleView& view() const { return *view_; }
     // nullptr: no view (shows nothing, reads empty text).

@@ -8,6 +8,8 @@
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
 
+#include <utility>
+
 namespace mivo {
 
 void Monitoring::Timer1_Timer()
@@ -19,8 +21,15 @@ bool Monitoring::tick()
 {
     const WireSource tag(c_.exchange, QStringLiteral("poll"));
     c_.view().show_run_light(true);
+    Recorder::Sample sample{c_.recorder.now(), {}, {}, {}};
+    Recorder::Sample* const outer = std::exchange(sample_, &sample);
     const bool sent = poll();
+    sample_ = outer;
     c_.view().show_run_light(false);
+    if (sent) {
+        c_.recorder.append(sample);
+        c_.view().recorded(sample);
+    }
     return sent;
 }
 
@@ -76,7 +85,10 @@ bool Monitoring::get_and_show_RV_Group(qint16 RV_Group_num)
     LinkGuard link = c_.hold_link();
     c_.Timer1.stop();
     const CommandExchange::Reply reply = link.get_mivo_response(protocol::read_value_line(RV_Group_num), QString());
-    c_.view().poll_reply(RV_Group_num, reply.complete ? std::optional(reply.value) : std::nullopt);
+    const auto value = reply.complete ? std::optional(reply.value) : std::nullopt;
+    c_.view().poll_reply(RV_Group_num, value);
+    if (sample_ && RV_Group_num == protocol::kValuePosition)
+        sample_->position = Recorder::position_of(value);
     if (reply.complete)
         c_.view().show_value(RV_Group_num, reply.value);
     link.start_timer1();
@@ -86,7 +98,10 @@ bool Monitoring::get_and_show_RV_Group(qint16 RV_Group_num)
 void Monitoring::update_states()
 {
     const CommandExchange::Reply reply = c_.hold_link().get_mivo_response(protocol::read_state_line(), QString());
-    c_.view().poll_reply(protocol::kValueState, reply.complete ? std::optional(reply.value) : std::nullopt);
+    const auto value = reply.complete ? std::optional(reply.value) : std::nullopt;
+    c_.view().poll_reply(protocol::kValueState, value);
+    if (sample_)
+        sample_->state = Recorder::state_of(value);
     // No number, no information: the lights keep what they showed.
     if (const auto lit = protocol::state_lights(reply.value))
         c_.view().show_state_lights(*lit);
@@ -95,7 +110,10 @@ void Monitoring::update_states()
 void Monitoring::update_DI_states()
 {
     const CommandExchange::Reply reply = c_.hold_link().get_mivo_response(protocol::read_inputs_line(), QString());
-    c_.view().poll_reply(protocol::kValueInputs, reply.complete ? std::optional(reply.value) : std::nullopt);
+    const auto value = reply.complete ? std::optional(reply.value) : std::nullopt;
+    c_.view().poll_reply(protocol::kValueInputs, value);
+    if (sample_)
+        sample_->inputs = Recorder::inputs_of(value);
     // mivo_DI_state_light(4) has no bit of its own and keeps its colour.
     if (const auto lit = protocol::input_lights(reply.value))
         c_.view().show_input_lights(*lit);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console/recorder.h"
+
 #include <QtGlobal>
 
 namespace mivo {
@@ -35,6 +37,8 @@ private:
     bool poll();
 
     ConsoleContext& c_;
+    // The sample of the tick under way, which the reads fill in.
+    Recorder::Sample* sample_ = nullptr;
 };
 
 }  // namespace mivo

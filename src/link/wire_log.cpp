@@ -1,5 +1,8 @@
 #include "link/wire_log.h"
 
+#include <QDateTime>
+#include <QSaveFile>
+
 namespace mivo {
 
 void WireLog::append(Row row)
@@ -39,6 +42,38 @@ QString WireLog::visible(const QByteArray& bytes)
             out += QLatin1String("\\x") + QLatin1Char(kHex[b >> 4]) + QLatin1Char(kHex[b & 0xF]);
     }
     return out;
+}
+
+QString WireLog::direction_text(Direction direction)
+{
+    return direction == Direction::ToDrive ? QStringLiteral("to drive") : QStringLiteral("from drive");
+}
+
+QString WireLog::text_line(const Row& row)
+{
+    return QDateTime::fromMSecsSinceEpoch(row.msecs_since_epoch).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
+           + u'\t' + direction_text(row.direction) + u'\t' + row.source + u'\t' + visible(row.bytes);
+}
+
+bool WireLog::save(const QString& path, const QString& skip_source, QString* error) const
+{
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    // In pieces, so that a full log never sits in memory twice over.
+    QByteArray chunk = "time\tdirection\tsource\ttext\n";
+    for (qsizetype i = 0; ok && i <= size(); ++i) {
+        if (i < size() && (skip_source.isEmpty() || at(i).source != skip_source))
+            chunk += text_line(at(i)).toUtf8() + '\n';
+        if (chunk.size() >= 1 << 16 || i == size()) {
+            ok = file.write(chunk) == chunk.size();
+            chunk.clear();
+        }
+    }
+    if (ok)
+        ok = file.commit();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
 }
 
 }  // namespace mivo

@@ -35,6 +35,16 @@ public:
     // The bytes as a reader can see them: CR and LF as \r and \n, a
     // backslash as \\, and every byte outside printable Latin-1 as \xNN.
     static QString visible(const QByteArray& bytes);
+    static QString direction_text(Direction direction);
+    // One row as a line of the saved text, tab-separated, no line end:
+    // date and time with milliseconds, direction, source, visible bytes.
+    static QString text_line(const Row& row);
+
+    // Writes the rows, oldest first, under a header line, as UTF-8 text;
+    // with skip_source set, rows of that source are left out. The file is
+    // replaced only once everything is written. False with the reason in
+    // error when it could not be.
+    bool save(const QString& path, const QString& skip_source, QString* error) const;
 
 private:
     QList<Row> rows_;

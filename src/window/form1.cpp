@@ -9,12 +9,17 @@
 #include "window/message_box.h"
 #include "window/settings_report_dialog.h"
 #include "window/transcript_box.h"
+#include "window/recorder_pane.h"
 #include "window/value_box.h"
+#include "window/wire_log_pane.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -27,7 +32,7 @@
 
 namespace mivo {
 
-Form1::Form1(Console& console, QWidget* parent) : QWidget(parent), console_(console)
+Form1::Form1(Console& console, QWidget* parent) : QMainWindow(parent), console_(console)
 {
     install_accessibility_roles();
     build();
@@ -50,12 +55,10 @@ void Form1::build()
     build_menu();
     // Everything else sits in a body below the menu bar, at the places it
     // has always had.
-    const int top = ui_.menu_bar->sizeHint().height();
-    ui_.menu_bar->setGeometry(0, 0, 701, top);
     ui_.body = new QWidget(this);
     ui_.body->setObjectName(QStringLiteral("body"));
-    ui_.body->setGeometry(0, top, 701, 424);
-    setFixedSize(701, top + 424);
+    ui_.body->setFixedSize(701, 424);
+    setCentralWidget(ui_.body);
     QWidget* body = ui_.body;
 
     layout::build_communication_frame(body, ui_);
@@ -81,11 +84,70 @@ void Form1::build()
         p.build(page, ui_);
         ui_.SSTab1->addTab(page, QLatin1String(p.caption));
     }
+    build_panes();
+    fit_to_panes();
+}
+
+void Form1::build_panes()
+{
+    wire_log_pane_ = new WireLogPane(console_.wire_log());
+    recorder_pane_ = new RecorderPane(console_.recorder());
+    const struct {
+        QDockWidget** dock;
+        QWidget* pane;
+        const char* name;
+        const char* title;
+        QAction** item;
+        const char* item_name;
+        Qt::DockWidgetArea area;
+    } panes[] = {
+        {&wire_log_dock_, wire_log_pane_, "dock_wire_log", "Wire Log", &ui_.mnu_view_wire_log, "mnu_view_wire_log",
+         Qt::BottomDockWidgetArea},
+        {&recorder_dock_, recorder_pane_, "dock_recorder", "Recorder", &ui_.mnu_view_recorder, "mnu_view_recorder",
+         Qt::RightDockWidgetArea},
+    };
+    QMenu* view = ui_.menu_bar->addMenu(QStringLiteral("View"));
+    view->setObjectName(QStringLiteral("mnu_view"));
+    for (const auto& p : panes) {
+        auto* dock = new QDockWidget(QLatin1String(p.title), this);
+        dock->setObjectName(QLatin1String(p.name));
+        // The panes are new: the system's font, not the form's own.
+        dock->setFont(QGuiApplication::font());
+        dock->setWidget(p.pane);
+        addDockWidget(p.area, dock);
+        // Hidden at start: the window opens as it always has.
+        dock->hide();
+        *p.dock = dock;
+        *p.item = dock->toggleViewAction();
+        (*p.item)->setObjectName(QLatin1String(p.item_name));
+        view->addAction(*p.item);
+        // Once the dock has settled where it goes.
+        const auto refit = [this] { QTimer::singleShot(0, this, &Form1::fit_to_panes); };
+        connect(dock, &QDockWidget::visibilityChanged, this, refit);
+        connect(dock, &QDockWidget::topLevelChanged, this, refit);
+    }
+}
+
+void Form1::fit_to_panes()
+{
+    bool docked = false;
+    for (const QDockWidget* d : {wire_log_dock_, recorder_dock_})
+        docked = docked || (!d->isHidden() && !d->isFloating());
+    if (!docked) {
+        setFixedSize(701, ui_.menu_bar->sizeHint().height() + 424);
+        return;
+    }
+    // The layout's own lower limit, which takes the docked panes in.
+    layout()->invalidate();
+    setMinimumSize(layout()->minimumSize());
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(size().expandedTo(sizeHint()));
 }
 
 void Form1::build_menu()
 {
     ui_.menu_bar = new QMenuBar(this);
+    setMenuBar(ui_.menu_bar);
     ui_.menu_bar->setObjectName(QStringLiteral("menu_bar"));
     ui_.menu_bar->setFont(layout::ui_font(layout::kTabFontPt));
     QMenu* drive = ui_.menu_bar->addMenu(QStringLiteral("Drive"));
@@ -218,6 +280,12 @@ void Form1::show_value(qint16 index, const QString& text)
 {
     if (ValueBox* box = ui_.lb_rv_feedback(index))
         box->setText(text);
+}
+
+void Form1::recorded(const Recorder::Sample& sample)
+{
+    Q_UNUSED(sample);
+    recorder_pane_->sample_added();
 }
 
 void Form1::clear_station_list()

@@ -4,22 +4,31 @@
 #include "window/controls.h"
 #include "window/settings_report_dialog.h"
 
-#include <QWidget>
+class QDockWidget;
+
+#include <QMainWindow>
 
 namespace mivo {
 
 class Console;
+class RecorderPane;
+class WireLogPane;
 
 // The console's one window, a view of the console core. Its handlers are
 // named after their control and event and only forward: the logic lives in
 // the console, which shows what it has to show through this view.
-class Form1 : public QWidget, public ConsoleView {
+class Form1 : public QMainWindow, public ConsoleView {
     Q_OBJECT
 public:
     explicit Form1(Console& console, QWidget* parent = nullptr);
     ~Form1() override;
 
     const Form1Controls& controls() const { return ui_; }
+    // The panes of the "View" menu.
+    QDockWidget* wire_log_dock() const { return wire_log_dock_; }
+    QDockWidget* recorder_dock() const { return recorder_dock_; }
+    WireLogPane& wire_log_pane() const { return *wire_log_pane_; }
+    RecorderPane& recorder_pane() const { return *recorder_pane_; }
 
     // Handlers.
     void Form_Load();
@@ -54,6 +63,7 @@ public:
     void show_state_lights(const std::array<bool, 8>& lit) override;
     void show_input_lights(const std::array<bool, 4>& lit) override;
     void show_value(qint16 index, const QString& text) override;
+    void recorded(const Recorder::Sample& sample) override;
     void clear_station_list() override;
     void append_station(int station) override;
     void show_station_text(const QString& text) override;
@@ -80,6 +90,10 @@ protected:
 private:
     void build();
     void build_menu();
+    void build_panes();
+    // Fixed at the size it has always had while no pane is docked; with a
+    // pane docked it grows to hold it and can be resized.
+    void fit_to_panes();
     // Compare or restore with a file the user picks, then its report.
     void run_with_file(SettingsReportDialog::Kind kind);
     void connect_handlers();
@@ -89,6 +103,10 @@ private:
 
     Console& console_;
     Form1Controls ui_;
+    QDockWidget* wire_log_dock_ = nullptr;
+    QDockWidget* recorder_dock_ = nullptr;
+    WireLogPane* wire_log_pane_ = nullptr;
+    RecorderPane* recorder_pane_ = nullptr;
     int page_in_front_ = kTerminalPage;
     bool closing_ = false;
 };
