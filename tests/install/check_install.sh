@@ -50,6 +50,10 @@ check_tree() {
     [ -x "$root$prefix/bin/$binary" ] || fail "metadata provides $binary, not installed"
   done
 
+  # The licence travels with the programs.
+  grep -q '^License: GPL-3.0-or-later' "$share/doc/mivo-console/copyright" 2>/dev/null \
+    || fail "no copyright file naming GPL-3.0-or-later in $share/doc/mivo-console"
+
   # The command-line tool runs from the tree, and its manual page is there
   # when the build had help2man to write it.
   [[ $("$root$prefix/bin/mivo-cli" --version) == "mivo-cli "* ]] || fail "mivo-cli --version says no version"

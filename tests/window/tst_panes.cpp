@@ -1,0 +1,159 @@
+// The "Wire Log" and "Recorder" panes of the window, and what the recorder's
+// plot makes of the samples.
+#include "window/recorder_chart_view.h"
+#include "window/recorder_pane.h"
+#include "window/recorder_plot.h"
+#include "window/wire_log_model.h"
+#include "window/wire_log_pane.h"
+
+#include "../support/console_fixture.h"
+
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+
+using namespace mivo;
+
+class TestPanes : public QObject, ConsoleFixture {
+    Q_OBJECT
+
+    static QStringList column(const WireLogModel& m, int c)
+    {
+        QStringList out;
+        for (int r = 0; r < m.rowCount(); ++r)
+            out << m.data(m.index(r, c)).toString();
+        return out;
+    }
+
+private slots:
+    void init() { start_console(); }
+    void cleanup() { stop_console(); }
+
+    void panes_open_from_the_view_menu_and_close_back_to_the_window()
+    {
+        const QSize original = form->size();
+        QVERIFY(form->wire_log_dock()->isHidden() && form->recorder_dock()->isHidden());
+        ui().mnu_view_recorder->trigger();
+        QTRY_VERIFY(form->recorder_dock()->isVisible());
+        QTRY_VERIFY(form->width() > original.width());
+        QVERIFY(form->recorder_pane().isVisible());
+        ui().mnu_view_recorder->trigger();
+        QTRY_COMPARE(form->size(), original);
+    }
+
+    void wire_log_shows_the_selection_and_the_poll_and_pauses_without_losing_rows()
+    {
+        sim::SimHarness sim({"--stations", "5"});
+        ui().mnu_view_wire_log->trigger();
+        open_on(sim);
+        set_station(QStringLiteral("5"));
+        QCOMPARE(messages->take(), (QStringList{"Port Open", "Set OK."}));
+        ui().cb_ask_pfbk->setChecked(true);
+        WireLogPane& pane = form->wire_log_pane();
+        WireLogModel& model = pane.model();
+        QTRY_VERIFY(column(model, WireLogModel::kSource).contains(QStringLiteral("poll")));
+        const QStringList texts = column(model, WireLogModel::kText);
+        const QStringList sources = column(model, WireLogModel::kSource);
+        const qsizetype st = texts.indexOf(QStringLiteral("ST 5\\r"));
+        QVERIFY(st >= 0);
+        QCOMPARE(sources[st], QStringLiteral("select"));
+        QCOMPARE(column(model, WireLogModel::kDirection)[st], QStringLiteral("to drive"));
+
+        pane.findChild<QCheckBox*>(QStringLiteral("cb_hide_poll"))->setChecked(true);
+        QVERIFY(!column(model, WireLogModel::kSource).contains(QStringLiteral("poll")));
+        QVERIFY(column(model, WireLogModel::kText).contains(QStringLiteral("ST 5\\r")));
+        pane.findChild<QCheckBox*>(QStringLiteral("cb_hide_poll"))->setChecked(false);
+
+        auto* pause = pane.findChild<QPushButton*>(QStringLiteral("cmd_wire_log_pause"));
+        QTest::mouseClick(pause, Qt::LeftButton);
+        const int shown = model.rowCount();
+        const quint64 logged = console().wire_log().appended();
+        QTRY_VERIFY(console().wire_log().appended() >= logged + 6);  // a tick or more
+        QCOMPARE(model.rowCount(), shown);
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QTRY_VERIFY(model.rowCount() >= shown + 6);
+
+        QTemporaryDir dir;
+        messages->file_to_choose = dir.filePath(QStringLiteral("wire.txt"));
+        QTest::mouseClick(pane.findChild<QPushButton*>(QStringLiteral("cmd_wire_log_save")), Qt::LeftButton);
+        QFile file(messages->file_to_choose);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines[0], QStringLiteral("time\tdirection\tsource\ttext"));
+        QVERIFY(lines.size() > shown);
+        QVERIFY(!lines.filter(QStringLiteral("\tto drive\tselect\tST 5\\r")).isEmpty());
+
+        QTest::mouseClick(pane.findChild<QPushButton*>(QStringLiteral("cmd_wire_log_clear")), Qt::LeftButton);
+        QVERIFY(model.rowCount() <= 1);
+        QVERIFY(console().wire_log().size() <= 1);
+    }
+
+    void recorder_follows_until_the_user_zooms_and_measures_between_cursors()
+    {
+        Recorder& recorder = console().recorder();
+        const qint64 t0 = recorder.now() - 10'000;
+        for (int i = 0; i < 20; ++i)
+            recorder.append({t0 + i * 500, 100.0 * i, 4u, quint16(1)});
+        ui().mnu_view_recorder->trigger();
+        RecorderPane& pane = form->recorder_pane();
+        QTRY_VERIFY(pane.isVisible());
+        QVERIFY(pane.following());
+        QVERIFY(pane.span_end() > t0 + 19 * 500 && pane.span_begin() < t0);
+
+        auto* chart = pane.findChild<RecorderChartView*>(QStringLiteral("recorder_position_chart"));
+        const QPointF middle(chart->width() / 2.0, chart->height() / 2.0);
+        QWheelEvent wheel(middle, chart->mapToGlobal(middle), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(chart->viewport(), &wheel);
+        QVERIFY(!pane.following());
+        const qint64 end = pane.span_end();
+        recorder.append({t0 + 20 * 500, 2000.0, 4u, quint16(1)});
+        pane.sample_added();
+        pane.refresh();
+        QCOMPARE(pane.span_end(), end);
+        QTest::mouseClick(pane.findChild<QPushButton*>(QStringLiteral("cmd_recorder_follow")), Qt::LeftButton);
+        QVERIFY(pane.following());
+        QVERIFY(pane.span_end() > t0 + 20 * 500);
+
+        pane.place_cursor(false, t0 + 1000);
+        pane.place_cursor(true, t0 + 3250);
+        QCOMPARE(pane.cursor_text().section(QStringLiteral("   "), 2),
+                 QStringLiteral("\u0394t 2.250 s   \u0394position 400"));
+    }
+
+    void plot_leaves_a_gap_for_a_missing_value_and_thins_out_a_full_day()
+    {
+        Recorder r;
+        r.append({0, 10.0, 1u, quint16(0)});
+        r.append({500, 20.0, 1u, quint16(0)});
+        r.append({1000, std::nullopt, std::nullopt, std::nullopt});  // no reply
+        r.append({1500, 30.0, 0u, quint16(0)});
+        r.append({2000, 40.0, 1u, quint16(0)});
+        const QList<recorder_plot::Cell> cells = recorder_plot::cells(r, 0, 2500, 100);
+        QCOMPARE(cells.size(), 5);
+        const QList<QList<QPointF>> runs = recorder_plot::position_runs(cells);
+        QCOMPARE(runs.size(), 2);
+        QCOMPARE(runs[0], (QList<QPointF>{{0, 10}, {500, 20}}));
+        QCOMPARE(runs[1], (QList<QPointF>{{1500, 30}, {2000, 40}}));
+        // Bit 0: high over [0, 1000), nothing read over [1000, 1500), low,
+        // then high again: two blocks, neither running through the gap.
+        const auto bit0 = [](const recorder_plot::Cell& c) { return c.state && (*c.state & 1u); };
+        QCOMPARE(recorder_plot::steps(cells, bit0, 0, 1),
+                 (QList<QPointF>{{0, 0}, {0, 1}, {1000, 1}, {1000, 0}, {2000, 0}, {2000, 1}, {2500, 1}, {2500, 0}}));
+        QCOMPARE(recorder_plot::position_at(r, 1200), std::optional(20.0));
+        QCOMPARE(recorder_plot::position_at(r, 5000), std::nullopt);  // the poll had stopped
+
+        Recorder day;
+        for (qsizetype i = 0; i < Recorder::kCapacity; ++i)
+            day.append({qint64(i) * 500, double(i % 100), quint32(i & 1), quint16(0)});
+        const QList<recorder_plot::Cell> columns = recorder_plot::cells(day, 0, qint64(Recorder::kCapacity) * 500, 600);
+        QCOMPARE(columns.size(), 600);
+        QCOMPARE(*columns[0].low, 0.0);
+        QCOMPARE(*columns[0].high, 99.0);
+        QCOMPARE(recorder_plot::position_runs(columns).size(), 1);
+    }
+};
+
+QTEST_MAIN(TestPanes)
+#include "tst_panes.moc"
