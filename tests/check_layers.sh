@@ -27,7 +27,7 @@ forbid console "window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the se
 forbid window "app/" "the application"
 forbid cli "window/|app/|$gui" "the window or the GUI"
 
-for bin in "$build"/tests/console/tst_{terminal,station_search,selection,monitoring,settings,motion,faults,drive_settings,wire_log,availability} \
+for bin in "$build"/tests/console/tst_{terminal,station_search,selection,monitoring,settings,motion,faults,drive_settings,wire_log,recorder,availability} \
            "$build/src/cli/mivo-cli"; do
   t=$(basename "$bin")
   if [ ! -x "$bin" ]; then

@@ -1,9 +1,12 @@
 // Writes the console with both panes shown during a motion cycle, the
-// README's second picture (scripts/screenshot): panes_snapshot PORT OUT.png
+// README's second picture (scripts/screenshot):
+//     panes_snapshot PORT OUT.png [OUT.csv]
+// With OUT.csv, the recorder's "Export CSV..." also writes its samples there.
 // The window opens PORT, selects station 5, shows "Wire Log" and "Recorder",
 // ticks both "FeedBack" boxes and runs a back-and-forth move; the picture is
 // taken in the middle of it.
 #include "app/console_application.h"
+#include "window/recorder_pane.h"
 
 #include "../support/message_catcher.h"
 
@@ -22,8 +25,8 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: panes_snapshot PORT OUT.png\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: panes_snapshot PORT OUT.png [OUT.csv]\n");
         return 2;
     }
     mivo::ConsoleApplication console;
@@ -61,6 +64,10 @@ int main(int argc, char* argv[])
             status = 1;
         }
         ui.cmd_stop_move->click();
+        if (argc == 4) {
+            messages.file_to_choose = QString::fromLocal8Bit(argv[3]);
+            window.recorder_pane().findChild<QPushButton*>(QStringLiteral("cmd_recorder_export"))->click();
+        }
     });
     QTimer::singleShot(0, &window, [&] { ui.cmd_start_move->click(); });
     QTimer::singleShot(15500, &app, &QApplication::quit);
