@@ -1,5 +1,6 @@
 #include "window/recorder_chart_view.h"
 
+#include <QGraphicsLayout>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
@@ -12,20 +13,26 @@ namespace {
 constexpr double kDragStartPx = 4;
 }
 
-RecorderChartView::RecorderChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent)
+RecorderChartView::RecorderChartView(QChart* chart, int top, int bottom, QWidget* parent)
+    : QChartView(chart, parent), top_(top), bottom_(bottom)
 {
     setRubberBand(QChartView::NoRubberBand);
+    // The chart's own backgrounds keep the size they had before a plot area
+    // set by hand; the view draws one instead.
+    chart->setBackgroundVisible(false);
+    chart->setPlotAreaBackgroundVisible(false);
+    setBackgroundBrush(Qt::white);
     setMouseTracking(false);
 }
 
 double RecorderChartView::plot_width() const
 {
-    return std::max(1.0, chart()->plotArea().width());
+    return std::max(1.0, double(width() - kLeft - kRight));
 }
 
 double RecorderChartView::fraction_at(double x) const
 {
-    return (x - chart()->plotArea().left()) / plot_width();
+    return (x - kLeft) / plot_width();
 }
 
 void RecorderChartView::wheelEvent(QWheelEvent* event)
@@ -71,6 +78,9 @@ void RecorderChartView::mouseReleaseEvent(QMouseEvent* event)
 void RecorderChartView::resizeEvent(QResizeEvent* event)
 {
     QChartView::resizeEvent(event);
+    // A plot area set by hand reaches the axes only through a new layout.
+    chart()->setPlotArea(QRectF(kLeft, top_, plot_width(), std::max(1, height() - top_ - bottom_)));
+    chart()->layout()->invalidate();
     emit resized();
 }
 

@@ -4,12 +4,20 @@
 
 namespace mivo {
 
-// One of the recorder's charts: the wheel, a drag and a click are told in
-// fractions of its plot area's width.
+// One of the recorder's charts. Its plot area keeps fixed distances from the
+// left and right edges, so that charts stacked above one another share
+// their time scale (a layout that followed the labels could make two charts
+// chase each other's margins for ever); the wheel, a drag and a click are
+// told in fractions of the plot area's width.
 class RecorderChartView : public QChartView {
     Q_OBJECT
 public:
-    explicit RecorderChartView(QChart* chart, QWidget* parent = nullptr);
+    // Room for the value labels on the left, and for the last time label.
+    static constexpr int kLeft = 88;
+    static constexpr int kRight = 24;
+
+    // top and bottom: the room above and below the plot area.
+    RecorderChartView(QChart* chart, int top, int bottom, QWidget* parent = nullptr);
 
     // Where x lies across the plot area: 0 at its left edge, 1 at its right.
     double fraction_at(double x) const;
@@ -32,6 +40,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    int top_;
+    int bottom_;
     bool pressed_ = false;
     bool dragging_ = false;
     double press_x_ = 0;

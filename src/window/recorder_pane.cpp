@@ -142,8 +142,6 @@ RecorderPane::RecorderPane(Recorder& recorder, QWidget* parent)
         });
         connect(v, &RecorderChartView::resized, this, &RecorderPane::schedule_refresh);
     }
-    for (QChart* chart : {position_chart_, lanes_chart_})
-        connect(chart, &QChart::plotAreaChanged, this, &RecorderPane::align_plot_areas);
     connect(follow_, &QPushButton::toggled, this, &RecorderPane::set_follow);
     connect(clear, &QPushButton::clicked, this, &RecorderPane::clear);
     connect(save, &QPushButton::clicked, this, &RecorderPane::export_csv);
@@ -167,7 +165,7 @@ void RecorderPane::build_position_chart()
     position_chart_->addAxis(position_axis_, Qt::AlignLeft);
     for (int i = 0; i < 2; ++i)
         position_cursor_[i] = attached_line(position_chart_, position_time_, position_axis_, kCursorColours[i], 1);
-    position_view_ = new RecorderChartView(position_chart_, this);
+    position_view_ = new RecorderChartView(position_chart_, 6, 6, this);
     position_view_->setObjectName(QStringLiteral("recorder_position_chart"));
     position_view_->setAccessibleName(QStringLiteral("Position over time"));
     position_view_->setMinimumHeight(140);
@@ -204,7 +202,8 @@ void RecorderPane::build_lanes_chart()
     }
     for (int i = 0; i < 2; ++i)
         lanes_cursor_[i] = attached_line(lanes_chart_, lanes_time_, lanes_axis_, kCursorColours[i], 1);
-    lanes_view_ = new RecorderChartView(lanes_chart_, this);
+    // Below the plot: the time labels.
+    lanes_view_ = new RecorderChartView(lanes_chart_, 4, 24, this);
     lanes_view_->setObjectName(QStringLiteral("recorder_lanes_chart"));
     lanes_view_->setAccessibleName(QStringLiteral("State and input bits over time"));
     // Room for every lane's label: the chart leaves out the labels of
@@ -220,30 +219,6 @@ QLineSeries* RecorderPane::position_series(int run)
         position_runs_.append(s);
     }
     return position_runs_[run];
-}
-
-void RecorderPane::align_plot_areas()
-{
-    // Each chart's own room for its labels, without the margin added here;
-    // both get the larger room on each side.
-    const auto room = [](const QChart* c) {
-        const QRectF area = c->plotArea();
-        return std::pair(area.left() - c->margins().left(),
-                         c->size().width() - area.right() - c->margins().right());
-    };
-    const auto [left_a, right_a] = room(position_chart_);
-    const auto [left_b, right_b] = room(lanes_chart_);
-    const double left = std::max(left_a, left_b), right = std::max(right_a, right_b);
-    const auto set = [](QChart* c, double l, double r) {
-        QMargins m = c->margins();
-        m.setLeft(int(std::lround(l)));
-        m.setRight(int(std::lround(r)));
-        // Only a change lays the chart out again.
-        if (m != c->margins())
-            c->setMargins(m);
-    };
-    set(position_chart_, left - left_a, right - right_a);
-    set(lanes_chart_, left - left_b, right - right_b);
 }
 
 bool RecorderPane::following() const

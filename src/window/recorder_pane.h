@@ -60,8 +60,6 @@ private:
     void build_position_chart();
     void build_lanes_chart();
     void schedule_refresh();
-    // Lines the two plot areas up, one above the other.
-    void align_plot_areas();
     void follow_end();
     void zoom(double fraction, double steps);
     void pan(double by);

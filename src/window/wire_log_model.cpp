@@ -32,8 +32,11 @@ void WireLogModel::fetch()
     }
     if (incoming.isEmpty())
         return;
-    const qsizetype excess = rows_.size() + incoming.size() - WireLog::kCapacity;
+    // Once full, the oldest tenth goes at once: each removal from the top
+    // costs the view a pass over all its rows, so it comes seldom.
+    qsizetype excess = rows_.size() + incoming.size() - WireLog::kCapacity;
     if (excess > 0) {
+        excess = qMin(rows_.size(), qMax(excess, WireLog::kCapacity / 10));
         beginRemoveRows({}, 0, int(excess - 1));
         rows_.remove(0, excess);
         endRemoveRows();

@@ -18,7 +18,7 @@ class WireLogPane : public QWidget {
     Q_OBJECT
 public:
     // How often a shown, running pane takes the log's new rows.
-    static constexpr int kRefreshMs = 100;
+    static constexpr int kRefreshMs = 500;
 
     explicit WireLogPane(WireLog& log, QWidget* parent = nullptr);
 
