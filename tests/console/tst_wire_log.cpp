@@ -31,6 +31,8 @@ private slots:
         QStringList sources;
         for (qsizetype i = 0; i < log.size(); ++i) {
             const WireLog::Row& row = log.at(i);
+            // A row holds its own bytes, not the buffer of the read.
+            QVERIFY(row.bytes.capacity() - row.bytes.size() < 1024);
             if (row.direction == WireLog::Direction::ToDrive) {
                 QVERIFY(row.bytes.endsWith('\r'));
                 written << QString::fromLatin1(row.bytes.chopped(1));
