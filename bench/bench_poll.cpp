@@ -6,7 +6,9 @@
 //   station selected, with the simulator in a process of its own so that the
 //   process's CPU time is the console's alone;
 // - the console's resident memory after a long run of ticks against after
-//   a few, on the same separate simulator.
+//   a few, on the same separate simulator. The wire log and the recorder
+//   grow by each tick's rows and sample until they are full (about 15 MB
+//   and 8 MB), so this is their growth as well as any leak's.
 //
 //     bench_poll [--ticks N]    N ticks for the memory run (default 1000)
 #include "sim_harness.h"

@@ -140,14 +140,13 @@ RecorderPane::RecorderPane(Recorder& recorder, QWidget* parent)
         connect(v, &RecorderChartView::clicked, this, [this](double f, bool second) {
             place_cursor(second, begin_ + qint64(std::llround(f * double(end_ - begin_))));
         });
-        connect(v, &RecorderChartView::resized, this, &RecorderPane::schedule_refresh);
+        connect(v, &RecorderChartView::resized, this, [this] { schedule_refresh(kResizeRefreshMs); });
     }
     connect(follow_, &QPushButton::toggled, this, &RecorderPane::set_follow);
     connect(clear, &QPushButton::clicked, this, &RecorderPane::clear);
     connect(save, &QPushButton::clicked, this, &RecorderPane::export_csv);
 
     refresh_timer_.setSingleShot(true);
-    refresh_timer_.setInterval(kRefreshMs);
     connect(&refresh_timer_, &QTimer::timeout, this, &RecorderPane::refresh);
     follow_end();
     update_cursors();
@@ -229,13 +228,14 @@ bool RecorderPane::following() const
 void RecorderPane::sample_added()
 {
     if (following())
-        schedule_refresh();
+        schedule_refresh(kFollowRefreshMs);
 }
 
-void RecorderPane::schedule_refresh()
+void RecorderPane::schedule_refresh(int ms)
 {
-    if (isVisible() && !refresh_timer_.isActive())
-        refresh_timer_.start();
+    // A refresh already due sooner takes this one in.
+    if (isVisible() && (!refresh_timer_.isActive() || refresh_timer_.remainingTime() > ms))
+        refresh_timer_.start(ms);
 }
 
 void RecorderPane::showEvent(QShowEvent* event)
@@ -275,6 +275,8 @@ void RecorderPane::refresh()
     for (int i = 0; i < std::max<int>(int(runs.size()), int(position_runs_.size())); ++i) {
         QLineSeries* s = position_series(i);
         const QList<QPointF> points = i < runs.size() ? runs[i] : QList<QPointF>();
+        if (points.isEmpty() && s->count() == 0)
+            continue;  // a spare line of the pool, empty already
         for (const QPointF& p : points) {
             low = any ? std::min(low, p.y()) : p.y();
             high = any ? std::max(high, p.y()) : p.y();

@@ -33,7 +33,11 @@ public:
     static constexpr qint64 kStartSpanMs = 60'000;
     static constexpr qint64 kMinSpanMs = 1'000;
     static constexpr qint64 kMaxSpanMs = 48 * 3'600'000LL;
-    static constexpr int kRefreshMs = 50;
+    // A following pane draws new samples at most once a second: each redraw
+    // lays out the time labels afresh, and that is most of what it costs.
+    static constexpr int kFollowRefreshMs = 1000;
+    // After a resize the plot is thinned for its new width soon.
+    static constexpr int kResizeRefreshMs = 50;
 
     explicit RecorderPane(Recorder& recorder, QWidget* parent = nullptr);
 
@@ -59,7 +63,7 @@ protected:
 private:
     void build_position_chart();
     void build_lanes_chart();
-    void schedule_refresh();
+    void schedule_refresh(int ms);
     void follow_end();
     void zoom(double fraction, double steps);
     void pan(double by);
