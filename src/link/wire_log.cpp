@@ -9,7 +9,7 @@ void WireLog::append(Row row)
 {
     ++appended_;
     // A piece read from the port comes in a buffer sized for the largest
-    // read; kept as it is, a full log of such pieces would hold gigabytes.
+    // read; kept as it is, a full log would hold close to a gigabyte.
     row.bytes.squeeze();
     if (rows_.size() < kCapacity) {
         rows_.append(std::move(row));
