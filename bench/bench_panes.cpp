@@ -14,30 +14,22 @@
 //   should not depend on how full the log is.
 //
 //     bench_panes [--seconds N]    N seconds of polling for the CPU (default 20)
-#include "sim_harness.h"
-#include "app/console_application.h"
 #include "console/recorder.h"
 #include "link/wire_log.h"
 #include "window/recorder_pane.h"
 #include "window/wire_log_pane.h"
 
-#include "../tests/support/cpu_time.h"
-#include "../tests/support/sim_line.h"
-#include "bench_support.h"
+#include "poll_support.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QProcess>
-#include <QPushButton>
-#include <QTest>
 
 #include <algorithm>
 #include <cmath>
@@ -51,8 +43,6 @@ using namespace bench;
 using mivo::Recorder;
 using mivo::WireLog;
 
-// bench_poll's minimum: three reads with their 50 ms waits, two 50 ms pauses.
-constexpr double kTickMinimumMs = 3 * 50 + 2 * 50;
 constexpr qint64 kSampleMs = 500;
 
 double median(std::vector<double> v)
@@ -118,19 +108,6 @@ void fill_logs(mivo::Console& console)
         log.append(synthetic_row(i, now - (WireLog::kCapacity - 1 - i) * kSampleMs / 6));
 }
 
-bool open_link(mivo::ConsoleApplication& app, const QString& link)
-{
-    const QStringList opened = with_messages([&] {
-        app.window().controls().cbb_port_num->setEditText(link);
-        app.window().controls().cmd_port_open->click();
-    });
-    if (opened != QStringList{"Port Open"}) {
-        std::printf("port not opened (messages: %s)\n", qPrintable(opened.join(" | ")));
-        return false;
-    }
-    return true;
-}
-
 bool show_panes(mivo::ConsoleApplication& app)
 {
     mivo::Form1& form = app.window();
@@ -145,33 +122,8 @@ bool show_panes(mivo::ConsoleApplication& app)
     return true;
 }
 
-bool select_station_3(mivo::ConsoleApplication& app)
-{
-    const auto& ui = app.window().controls();
-    ui.cb_ask_pfbk->setChecked(true);
-    ui.cb_ask_states->setChecked(true);
-    const QStringList texts = with_messages([&] {
-        ui.cbb_station_num->setEditText(QStringLiteral("3"));
-        QTest::mouseClick(ui.cmd_set_station, Qt::LeftButton);
-    });
-    if (texts != QStringList{"Set OK."} || !app.console().Timer1().isActive()) {
-        std::printf("station 3 not selected (messages: %s)\n", qPrintable(texts.join(" | ")));
-        return false;
-    }
-    return true;
-}
-
-double cpu_percent_over(int ms)
-{
-    QElapsedTimer wall;
-    const double cpu0 = process_cpu_ms();
-    wall.start();
-    run_events_for(ms);
-    return 100.0 * (process_cpu_ms() - cpu0) / (wall.nsecsElapsed() / 1e6);
-}
-
-// Counts the paints of a widget, to show that a following recorder is
-// drawn on every tick.
+// Counts the paints of a widget, to show how often a following recorder
+// is drawn against the ticks.
 class PaintCounter : public QObject {
 public:
     explicit PaintCounter(QWidget* widget) : QObject(widget)
@@ -210,7 +162,7 @@ void measure_memory_and_cpu(int seconds)
         auto app = std::make_unique<mivo::ConsoleApplication>();
         mivo::Form1& form = app->window();
         form.show();
-        if (open_link(*app, link)) {
+        if (open_port(*app, link)) {
             run_events_for(1000);  // let the window settle after showing
             // What the poll costs the console without the panes.
             if (select_station_3(*app)) {
@@ -290,7 +242,7 @@ void measure_ticks_and_repaint(int ticks)
     mivo::ConsoleApplication app;
     mivo::Form1& form = app.window();
     form.show();
-    if (!open_link(app, QString::fromStdString(sim.path()))) {
+    if (!open_port(app, QString::fromStdString(sim.path()))) {
         std::printf("tick and repaint: not measured\n");
         return;
     }
@@ -300,29 +252,11 @@ void measure_ticks_and_repaint(int ticks)
         with_messages([&] { form.close(); });
         return;
     }
-    app.console().Timer1().stop();
-    // Timer1 is stopped after each tick, since the position read switches
-    // it on again and a tick it fired would nest inside the next.
-    form.Timer1_Timer();  // warm-up
-    app.console().Timer1().stop();
-
-    std::vector<double> ratios;
-    int full = 0;
-    for (int i = 0; i < ticks; ++i) {
-        sim.clear_log();
-        QElapsedTimer t;
-        t.start();
-        form.Timer1_Timer();
-        ratios.push_back(t.nsecsElapsed() / 1e6 / kTickMinimumMs);
-        app.console().Timer1().stop();
-        if (received_lines(sim) == QStringList{"RV 0", "RV 2", "RV 5"})
-            ++full;
-    }
-    std::sort(ratios.begin(), ratios.end());
+    const TickSpans spans = time_ticks(app, sim, ticks);
     std::printf("tick, both boxes, both panes shown, logs full: median %.3f x 250 ms, max %.3f (goal <= 1.03)  "
                 "[%d direct Timer1_Timer() calls, in-process simulator; %d carried RV 0, RV 2, RV 5; "
                 "250 ms is bench_poll's minimum]\n",
-                ratios[ratios.size() / 2], ratios.back(), ticks, full);
+                spans.median, spans.max, ticks, spans.full);
 
     // The pane still follows, at the span it starts with.
     run_events_for(200);

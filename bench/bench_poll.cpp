@@ -11,70 +11,20 @@
 //   and 8 MB), so this is their growth as well as any leak's.
 //
 //     bench_poll [--ticks N]    N ticks for the memory run (default 1000)
-#include "sim_harness.h"
-#include "app/console_application.h"
 
-#include "../tests/support/cpu_time.h"
-#include "../tests/support/sim_line.h"
-#include "bench_support.h"
+#include "poll_support.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 namespace {
 
 using namespace bench;
-
-constexpr double kTickMinimumMs = 3 * 50 + 2 * 50;
-
-bool select_station_3(mivo::ConsoleApplication& app)
-{
-    const auto& ui = app.window().controls();
-    ui.cb_ask_pfbk->setChecked(true);
-    ui.cb_ask_states->setChecked(true);
-    const QStringList texts = with_messages([&] {
-        ui.cbb_station_num->setEditText(QStringLiteral("3"));
-        QTest::mouseClick(ui.cmd_set_station, Qt::LeftButton);
-    });
-    if (texts != QStringList{"Set OK."} || !app.console().Timer1().isActive()) {
-        std::printf("station 3 not selected (messages: %s)\n", qPrintable(texts.join(" | ")));
-        return false;
-    }
-    return true;
-}
-
-// One tick by a direct call; Timer1 is stopped after it, since the position
-// read switches it on again and a tick it fired would nest inside the next.
-void tick(mivo::ConsoleApplication& app)
-{
-    app.window().Timer1_Timer();
-    app.console().Timer1().stop();
-}
-
-// Process CPU over ms of the event loop, in percent of one core.
-double cpu_percent_over(int ms)
-{
-    QElapsedTimer wall;
-    const double cpu0 = process_cpu_ms();
-    wall.start();
-    run_events_for(ms);
-    return 100.0 * (process_cpu_ms() - cpu0) / (wall.nsecsElapsed() / 1e6);
-}
 
 void measure_tick_length(int ticks)
 {
@@ -82,33 +32,14 @@ void measure_tick_length(int ticks)
     mivo::ConsoleApplication app;
     mivo::Form1& form = app.window();
     form.show();
-    const QStringList opened = with_messages([&] {
-        form.controls().cbb_port_num->setEditText(QString::fromStdString(sim.path()));
-        form.controls().cmd_port_open->click();
-    });
-    if (opened != QStringList{"Port Open"} || !select_station_3(app)) {
-        std::printf("tick, both boxes: not measured (port: %s)\n", qPrintable(opened.join(" | ")));
+    if (!open_port(app, QString::fromStdString(sim.path())) || !select_station_3(app)) {
+        std::printf("tick, both boxes: not measured\n");
         return;
     }
-    app.console().Timer1().stop();
-    tick(app);  // warm-up
-
-    std::vector<double> ratios;
-    int full = 0;
-    for (int i = 0; i < ticks; ++i) {
-        sim.clear_log();
-        QElapsedTimer t;
-        t.start();
-        form.Timer1_Timer();
-        ratios.push_back(t.nsecsElapsed() / 1e6 / kTickMinimumMs);
-        app.console().Timer1().stop();
-        if (received_lines(sim) == QStringList{"RV 0", "RV 2", "RV 5"})
-            ++full;
-    }
-    std::sort(ratios.begin(), ratios.end());
+    const TickSpans spans = time_ticks(app, sim, ticks);
     std::printf("tick, both boxes: median %.3f x 250 ms, max %.3f (goal <= 1.03)  "
                 "[%d direct Timer1_Timer() calls, in-process simulator; %d carried RV 0, RV 2, RV 5]\n",
-                ratios[ratios.size() / 2], ratios.back(), ticks, full);
+                spans.median, spans.max, ticks, spans.full);
     with_messages([&] { form.close(); });
 }
 
@@ -127,12 +58,8 @@ void measure_cpu_and_memory(int long_ticks)
         auto app = std::make_unique<mivo::ConsoleApplication>();
         mivo::Form1* form = &app->window();
         form->show();
-        const QStringList opened = with_messages([&] {
-            form->controls().cbb_port_num->setEditText(link);
-            form->controls().cmd_port_open->click();
-        });
-        if (opened != QStringList{"Port Open"}) {
-            std::printf("CPU and memory: not measured (port: %s)\n", qPrintable(opened.join(" | ")));
+        if (!open_port(*app, link)) {
+            std::printf("CPU and memory: not measured\n");
         } else {
             constexpr int kSpanMs = 10000;
             run_events_for(1000);  // let the window settle after showing
