@@ -82,6 +82,14 @@ SimOptions parse_options(const std::vector<std::string>& args)
         else if (name == "--garbage") o.garbage = number(0, kMaxBytes);
         else if (name == "--burst") o.burst = number(0, kMaxBytes);
         else if (name == "--hangup-after") o.hangup_after = number(1, 1'000'000'000);
+        else if (name == "--mute-after") o.mute_after = number(1, 1'000'000'000);
+        else if (name == "--refuse") {
+            const std::string entry = value();
+            if (entry.size() < 2 || (entry[0] != 'P' && entry[0] != 'V')
+                || entry.find_first_not_of("0123456789", 1) != std::string::npos)
+                throw OptionError(name + ": an entry such as P3 or V5, not '" + entry + "'");
+            o.refused.insert(entry);
+        }
         else if (name == "--no-cr") {
             if (inline_value)
                 throw OptionError(name + " takes no value");
@@ -122,6 +130,8 @@ faults:
   --garbage N         N random bytes (never '>' or CR) before every reply, fixed seed
   --burst N           N filler bytes ('U') sent at once after the first line received
   --hangup-after N    close the line after receiving N lines (the client sees a hang-up)
+  --mute-after N      no drive answers once N lines were received (they still act)
+  --refuse ENTRY      "WT" of ENTRY (P3, V5...) is answered "ERR" and changes nothing (repeatable)
 
 Exit status: 0 after a signal or a hang-up, 1 when the line cannot be set up,
 2 for bad options.

@@ -30,6 +30,8 @@ struct SimOptions {
     int garbage = 0;               // random bytes before every reply
     int burst = 0;                 // filler bytes sent after the first line
     int hangup_after = 0;          // close the line after this many lines; 0: never
+    int mute_after = 0;            // no drive answers after this many lines; 0: never
+    std::set<std::string> refused; // entries ("P3", "V5") whose "WT" gets "ERR" and changes nothing
 };
 
 // Throws OptionError with a message fit for stderr. --link is optional here:

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -308,7 +309,8 @@ void Simulator::work(Station& station, double now_ms)
         const PendingLine line = std::move(station.inbox.front());
         station.inbox.pop_front();
         const double t = std::max(line.rx_ms, station.busy_until);
-        const Drive::Result result = station.drive.execute(line.text, t);
+        const Drive::Result result =
+            refused(line.text) ? Drive::Result{{"ERR"}, 0, false} : station.drive.execute(line.text, t);
         if (result.save) {
             std::string error;
             if (!store_.save(station.number, station.drive, error))
@@ -316,7 +318,8 @@ void Simulator::work(Station& station, double now_ms)
         }
         station.busy_until = t + result.busy_ms;
 
-        const bool answers = line.answer && !options_.silent.count(station.number)
+        const bool muted = options_.mute_after > 0 && lines_received_ > static_cast<std::uint64_t>(options_.mute_after);
+        const bool answers = line.answer && !muted && !options_.silent.count(station.number)
                              && !(options_.mute_empty.count(station.number) && is_empty_line(line.text));
         if (!answers)
             continue;
@@ -325,6 +328,18 @@ void Simulator::work(Station& station, double now_ms)
         station.last_due = due;
         replies_.emplace(std::pair{due, reply_order_++}, reply_bytes(result.lines));
     }
+}
+
+bool Simulator::refused(const std::string& line) const
+{
+    // "WT g i v": the entry is P i for group 0, V i for group 1.
+    if (options_.refused.empty() || line.rfind("WT ", 0) != 0)
+        return false;
+    std::istringstream words(line.substr(3));
+    int group = -1, index = -1;
+    if (!(words >> group >> index) || (group != 0 && group != 1))
+        return false;
+    return options_.refused.count((group == 0 ? "P" : "V") + std::to_string(index)) > 0;
 }
 
 std::string Simulator::reply_bytes(const std::vector<std::string>& lines)

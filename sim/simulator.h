@@ -81,6 +81,8 @@ private:
     void send_due_replies(double now_ms);
     void transmit(std::string bytes);
     void write_out();
+    // A "WT" of an entry given with --refuse.
+    bool refused(const std::string& line) const;
     std::string reply_bytes(const std::vector<std::string>& lines);
     double next_deadline() const;  // < 0: nothing scheduled
 

@@ -13,6 +13,9 @@ namespace mivo::cli {
 // Text to standard output (data) or standard error (messages), flushed.
 void print_out(const QString& text);
 void print_err(const QString& text);
+// A write to standard output has failed (a full disk, /dev/full, a closed
+// file): the reason, else empty. The data a script relies on is not there.
+QString standard_output_failure();
 
 // The console's view for a shell: messages go to standard error, what the
 // user would have typed comes from the command line, and what the core shows

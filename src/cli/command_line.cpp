@@ -102,7 +102,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
 
     if (!parser.parse(arguments))
         return usage_error(parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return kSuccess;
     }
@@ -129,6 +129,10 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
         return usage_error(info->argument ? QStringLiteral("%1 takes one argument, %2").arg(inv.command, info->argument)
                                           : QStringLiteral("%1 takes no argument").arg(inv.command));
     }
+
+    // One command line: a CR or LF inside would send two.
+    if (inv.command == u"send" && (inv.args.first().contains(u'\r') || inv.args.first().contains(u'\n')))
+        return usage_error(QStringLiteral("send takes one line: LINE holds a line end"));
 
     inv.port = parser.value(port);
     if (inv.port.trimmed().isEmpty())

@@ -1,9 +1,9 @@
 #include "cli/session.h"
 
+#include "link/whole_file.h"
 #include "protocol/command_lines.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 
 #include <csignal>
 #include <utility>
@@ -12,13 +12,6 @@
 namespace mivo::cli {
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void on_interrupt(int)
-{
-    interrupted = 1;
-}
 
 void tell(const QString& text)
 {
@@ -30,8 +23,7 @@ std::variant<settings_file::Values, int> load(const QString& path)
 {
     const auto loaded = settings_file::load(path);
     if (const auto* error = std::get_if<settings_file::Error>(&loaded)) {
-        tell(error->line > 0 ? QStringLiteral("%1:%2: %3").arg(path).arg(error->line).arg(error->what)
-                             : QStringLiteral("cannot read %1: %2").arg(path, error->what));
+        tell(settings_file::error_text(path, *error));
         return kBadUsage;
     }
     return std::get<settings_file::Values>(loaded);
@@ -55,7 +47,8 @@ QString entry_label(int entry)
 
 }  // namespace
 
-Session::Session(const Invocation& invocation) : inv_(invocation), console_(port_)
+Session::Session(const Invocation& invocation)
+    : inv_(invocation), console_(port_), interruption_(console_.exchange())
 {
     console_.set_view(&view_);
     console_.Form_Load();
@@ -89,6 +82,13 @@ int Session::run()
             return *status;
         file = std::get<settings_file::Values>(loaded);
     }
+    if (inv_.command == u"backup") {
+        // Refused before the drive is read: nothing would be written anyway.
+        if (const QString refused = WholeFile::refusal(inv_.args.first()); !refused.isEmpty()) {
+            tell(QStringLiteral("cannot write %1").arg(refused));
+            return kBadUsage;
+        }
+    }
     if (inv_.command == u"send") {
         const QString bad = protocol::unsendable_character(inv_.args.first());
         if (!bad.isEmpty()) {
@@ -97,9 +97,24 @@ int Session::run()
         }
     }
 
-    if (const int status = open_and_select(); status != kSuccess)
-        return status;
+    int status = open_and_select();
+    if (status == kSuccess)
+        status = run_command(file);
+    if (interruption_.signal_number() && !signal_ends_run_) {
+        tell(QStringLiteral("stopped by %1").arg(interruption_.signal_number() == SIGINT ? "SIGINT" : "SIGTERM"));
+        return interruption_.exit_status();
+    }
+    // The data a script reads is not there: as bad as a file not written.
+    if (const QString failure = standard_output_failure(); !failure.isEmpty()) {
+        tell(QStringLiteral("cannot write standard output: %1").arg(failure));
+        if (status == kSuccess || status == kDifferences)
+            status = kBadUsage;
+    }
+    return status;
+}
 
+int Session::run_command(const std::optional<settings_file::Values>& file)
+{
     int status = kSuccess;
     if (inv_.command == u"scan")
         status = scan();
@@ -149,6 +164,7 @@ int Session::status_of(const DriveSettings::Report& report, const QString& what)
     case DriveSettings::Outcome::Differences: return kDifferences;
     case DriveSettings::Outcome::NoAnswer: return kNoAnswer;
     case DriveSettings::Outcome::LinkLost: return kPortFailed;
+    case DriveSettings::Outcome::Interrupted: return interruption_.exit_status();
     case DriveSettings::Outcome::FileError: return kBadUsage;
     case DriveSettings::Outcome::BadFile: return kBadUsage;
     }
@@ -247,26 +263,25 @@ int Session::watch()
     print_out(Recorder::csv_header() + u'\n');
     view_.on_recorded = [&](const Recorder::Sample& sample) {
         print_out(recorder.csv_row(sample) + u'\n');
-        if (inv_.count && ++rows >= *inv_.count)
+        if (!standard_output_failure().isEmpty())
+            QCoreApplication::exit(kBadUsage);
+        else if (inv_.count && ++rows >= *inv_.count)
             QCoreApplication::exit(kSuccess);
     };
     view_.watching = true;
 
-    // Ctrl-C ends the watch between ticks' rows, not in the middle of the output.
-    interrupted = 0;
-    std::signal(SIGINT, on_interrupt);
-    std::signal(SIGTERM, on_interrupt);
-    QTimer interrupt_check;
-    QObject::connect(&interrupt_check, &QTimer::timeout, &interrupt_check, [] {
-        if (interrupted)
-            QCoreApplication::exit(kSuccess);
-    });
-    interrupt_check.start(20);
-    QObject::connect(&port_, &SerialPort::lost, &interrupt_check, [] { QCoreApplication::exit(kPortFailed); });
+    // Ctrl-C is how a watch ends: between ticks' rows, not in the middle of
+    // the output, and not as a failure.
+    interruption_.set_stops_exchange(false);
+    QObject::connect(&interruption_, &Interruption::interrupted, &interruption_,
+                     [] { QCoreApplication::exit(kSuccess); });
+    QObject::connect(&port_, &SerialPort::lost, &interruption_, [] { QCoreApplication::exit(kPortFailed); });
 
+    if (interruption_.signal_number())
+        return kSuccess;
+    signal_ends_run_ = true;
     const int status = QCoreApplication::exec();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    interruption_.disconnect();
     view_.watching = false;
     view_.on_recorded = nullptr;
     return status;

@@ -2,6 +2,7 @@
 
 #include "cli/cli_view.h"
 #include "cli/command_line.h"
+#include "cli/interruption.h"
 #include "console/console.h"
 #include "console/drive_settings.h"
 #include "console/settings_file.h"
@@ -23,6 +24,7 @@ public:
 
 private:
     int open_and_select();
+    int run_command(const std::optional<settings_file::Values>& file);
     int scan();
     int read();
     int back_up();
@@ -39,6 +41,9 @@ private:
     SystemSerialPort port_;
     Console console_;
     CliView view_;
+    Interruption interruption_;
+    // A watch ends by Ctrl-C: a signal then is no failure.
+    bool signal_ends_run_ = false;
 };
 
 }  // namespace mivo::cli

@@ -70,14 +70,16 @@ Availability::State Availability::state() const
     // suggests, so the station controls wait for the sweep too. They wait
     // for a cycle as well: it goes on sending its moves to whatever station
     // the line is left on.
-    const bool station_free = linked_ && !searching_ && cycles_ == 0;
+    const bool station_free = linked_ && !searching_ && cycles_ == 0 && drive_operations_ == 0;
     s.cbb_station_num = station_free;
     s.cmd_search_station = station_free;
     s.cmd_set_station = station_free;
     // The sweep moves the line through every station: a page read or a
     // terminal line in the middle would answer for a drive nobody chose and
     // could hide a station from the list.
-    s.SSTab1 = tabs_ && !searching_;
+    // A settings-file operation lets "Close" and the window's closing in
+    // between its lines; nothing else may talk to the drive meanwhile.
+    s.SSTab1 = tabs_ && !searching_ && drive_operations_ == 0;
 
     // In broadcast mode no drive answers, so the pages that read the drive
     // stay closed; a cycle keeps only "Motion" reachable.

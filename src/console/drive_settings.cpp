@@ -8,7 +8,9 @@
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
 
-#include <QSaveFile>
+#include "link/whole_file.h"
+
+#include <QCoreApplication>
 
 namespace mivo {
 
@@ -46,6 +48,20 @@ std::optional<qint16> read_entry(LinkGuard& link, int entry)
     return Settings::read_entry(link, settings_file::group_of(entry), settings_file::index_of(entry));
 }
 
+// Whether the operation may go on after a line: the window's events come in
+// between, so that "Close" or closing the window ends it after the line in
+// flight. Sets the outcome when it may not.
+bool go_on(ConsoleContext& c, LinkGuard& link, DriveSettings::Report& report)
+{
+    if (link.up())
+        QCoreApplication::processEvents();
+    if (link.up())
+        return true;
+    report.outcome = c.exchange.is_shut_down() ? DriveSettings::Outcome::Interrupted
+                                                : DriveSettings::Outcome::LinkLost;
+    return false;
+}
+
 // The drive's 23 values into report's outcome; stops at the first entry
 // without a number or when the link goes.
 Values read_all(ConsoleContext& c, LinkGuard& link, DriveSettings::Report& report)
@@ -53,10 +69,8 @@ Values read_all(ConsoleContext& c, LinkGuard& link, DriveSettings::Report& repor
     Values values{};
     for (int e = 0; e < settings_file::kEntries; ++e) {
         const std::optional<qint16> v = read_entry(link, e);
-        if (!link.up()) {
-            report.outcome = DriveSettings::Outcome::LinkLost;
+        if (!go_on(c, link, report))
             return values;
-        }
         if (!v) {
             report.outcome = DriveSettings::Outcome::NoAnswer;
             report.failed_entry = settings_file::name_of(e);
@@ -71,8 +85,7 @@ Values read_all(ConsoleContext& c, LinkGuard& link, DriveSettings::Report& repor
 
 bool failed(const DriveSettings::Report& report)
 {
-    return report.outcome == DriveSettings::Outcome::NoAnswer || report.outcome == DriveSettings::Outcome::LinkLost
-           || report.outcome == DriveSettings::Outcome::FileError || report.outcome == DriveSettings::Outcome::BadFile;
+    return report.outcome != DriveSettings::Outcome::Done && report.outcome != DriveSettings::Outcome::Differences;
 }
 
 // The file's values, or a report of why there are none.
@@ -112,10 +125,8 @@ DriveSettings::Report DriveSettings::back_up(const QString& path, const QString&
     if (failed(report))
         return report;
     const CommandExchange::Reply version = op.link.get_mivo_response(protocol::read_value_line(protocol::kValueVersion), {});
-    if (!op.link.up()) {
-        report.outcome = Outcome::LinkLost;
+    if (!go_on(c_, op.link, report))
         return report;
-    }
     settings_file::Header header;
     header.writer = writer;
     header.station = c_.vars.station_num;
@@ -124,11 +135,10 @@ DriveSettings::Report DriveSettings::back_up(const QString& path, const QString&
     header.written_at = now.toOffsetFromUtc(now.offsetFromUtc());
 
     // Written whole or not at all: an old file stays as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(settings_file::format(values, header).toUtf8()) < 0
-        || !file.commit()) {
+    WholeFile file(path);
+    if (!file.open() || !file.write(settings_file::format(values, header).toUtf8()) || !file.commit()) {
         report.outcome = Outcome::FileError;
-        report.file_error = file.errorString();
+        report.file_error = file.error();
     }
     return report;
 }
@@ -158,50 +168,45 @@ DriveSettings::Report DriveSettings::restore(const Values& file)
     if (failed(report))
         return report;
 
+    // Each entry is read back before the next is written: a drive that went
+    // silent gets nothing more, and only what it confirmed counts as written.
     for (int e = 0; e < settings_file::kEntries; ++e) {
         const auto& f = file[std::size_t(e)];
         if (!f || *f == *drive[std::size_t(e)])
             continue;
-        if (!link.up()) {
-            report.outcome = Outcome::LinkLost;
-            return report;
-        }
         const int group = settings_file::group_of(e);
         const int index = settings_file::index_of(e);
+        const QString name = settings_file::name_of(e);
         link.send_mivo_command(protocol::write_parameter_line(group, index, *f));
-        report.written.append({e, *drive[std::size_t(e)], *f});
         if (group == protocol::kConfigGroup && index == protocol::kConfigIndex)
             report.reset_needed = true;
-    }
-
-    // What the drive holds now, entry by entry.
-    for (const Entry& w : std::as_const(report.written)) {
-        const std::optional<qint16> v = read_entry(link, w.entry);
-        if (!link.up()) {
-            report.outcome = Outcome::LinkLost;
+        report.unanswered = name;
+        if (!go_on(c_, link, report))
             return report;
-        }
-        if (!v) {
+        const std::optional<qint16> now = read_entry(link, e);
+        if (!go_on(c_, link, report))
+            return report;
+        if (!now) {
             report.outcome = Outcome::NoAnswer;
-            report.failed_entry = settings_file::name_of(w.entry);
+            report.failed_entry = name;
             return report;
         }
-        const qint16 now = v.value();
-        c_.view().show_parameter(settings_file::group_of(w.entry), settings_file::index_of(w.entry),
-                                 QString::number(now));
-        if (now != w.file)
-            report.not_taken << settings_file::name_of(w.entry);
+        report.unanswered.clear();
+        report.written.append({e, *drive[std::size_t(e)], *f});
+        c_.view().show_parameter(group, index, QString::number(*now));
+        if (*now != *f)
+            report.not_taken << name;
     }
 
-    if (!report.written.isEmpty()
+    // A half-taken set is not made permanent: the drive keeps its old values
+    // at the next power-up, and the report says which entries it refused.
+    if (!report.written.isEmpty() && report.not_taken.isEmpty()
         && c_.view().ask(QStringLiteral("%1 written. Save them in the drive?").arg(names(report.written)))) {
-        if (!link.up()) {
-            report.outcome = Outcome::LinkLost;
+        if (!go_on(c_, link, report))
             return report;
-        }
         const std::optional<bool> answered = Settings::save_and_listen(link);
         if (!answered) {
-            report.outcome = Outcome::LinkLost;
+            go_on(c_, link, report);
             return report;
         }
         report.saved = *answered;
@@ -239,6 +244,9 @@ QString DriveSettings::summary(const Report& report, const QString& what)
     case Outcome::LinkLost:
         said << QStringLiteral("%1 stopped: the link went away.").arg(what);
         break;
+    case Outcome::Interrupted:
+        said << QStringLiteral("%1 interrupted.").arg(what);
+        break;
     case Outcome::FileError:
         said << QStringLiteral("%1 failed: the file could not be written (%2).").arg(what, report.file_error);
         break;
@@ -249,11 +257,14 @@ QString DriveSettings::summary(const Report& report, const QString& what)
     case Outcome::Differences:
         break;
     }
-    if (!report.written.isEmpty()) {
-        said << QStringLiteral("Written: %1.").arg(names(report.written));
+    if (!report.written.isEmpty() || !report.unanswered.isEmpty()) {
+        if (!report.written.isEmpty())
+            said << QStringLiteral("Written: %1.").arg(names(report.written));
         if (!report.not_taken.isEmpty())
             said << QStringLiteral("Not taken by the drive: %1.").arg(report.not_taken.join(QStringLiteral(", ")));
         said << (report.saved ? QStringLiteral("Saved in the drive.") : QStringLiteral("Nothing was saved."));
+        if (!report.unanswered.isEmpty())
+            said << QStringLiteral("%1 was sent, but its read-back did not come.").arg(report.unanswered);
         if (report.reset_needed)
             said << QStringLiteral("Please reset MIVO!");
     }

@@ -23,6 +23,7 @@ public:
         Differences,  // compare found some; restore: the drive did not take some
         NoAnswer,     // the drive stopped answering (failed_entry says where)
         LinkLost,     // "Close" or a lost port ended it
+        Interrupted,  // the program is going away (a signal, the window closed)
         FileError,    // the file could not be written
         BadFile,      // the file could not be read or is refused: nothing was sent
     };
@@ -36,8 +37,9 @@ public:
         QString failed_entry;        // NoAnswer: the entry without a number
         QString file_error;          // FileError, BadFile: what is wrong
         QList<Entry> differences;    // compare: entries that differ
-        QList<Entry> written;        // restore: entries written, drive = value before
+        QList<Entry> written;        // restore: entries written and read back, drive = value before
         QStringList not_taken;       // restore: written entries that read back otherwise
+        QString unanswered;          // restore: the entry sent last, whose read-back never came
         bool saved = false;          // restore: "SV" went out and the drive answered
         bool reset_needed = false;   // restore: V5 was written
     };
@@ -46,8 +48,9 @@ public:
     // old file as it was). writer names the program in the file's header.
     Report back_up(const QString& path, const QString& writer);
     Report compare(const settings_file::Values& file);
-    // Writes the entries that differ, reads each back, then asks the view
-    // whether to save ("SV").
+    // Writes the entries that differ, each read back before the next is
+    // written, and stops at the first read-back that does not come. Only
+    // when the drive took every one it asks the view whether to save ("SV").
     Report restore(const settings_file::Values& file);
     // The same with the file at path, which is read and checked whole first.
     Report compare_file(const QString& path);

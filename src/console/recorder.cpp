@@ -2,8 +2,11 @@
 
 #include "protocol/reply_values.h"
 
+#include "link/whole_file.h"
+
 #include <QDateTime>
-#include <QSaveFile>
+
+#include <utility>
 
 namespace mivo {
 
@@ -14,14 +17,19 @@ Recorder::Recorder() : clock_start_(QDateTime::currentMSecsSinceEpoch())
 
 void Recorder::append(const Sample& sample)
 {
-    if (!origin_)
+    if (!origin_ || sample.msecs_since_epoch < *origin_)
         origin_ = sample.msecs_since_epoch;
     if (samples_.size() < kCapacity) {
         samples_.append(sample);
-        return;
+    } else {
+        samples_[head_] = sample;
+        head_ = (head_ + 1) % kCapacity;
     }
-    samples_[head_] = sample;
-    head_ = (head_ + 1) % kCapacity;
+    // A tick that ran inside another's wait (or inside a dialog opened from
+    // one) ends first but began later: the sample goes back to its place in
+    // time, a step or two at most.
+    for (qsizetype i = size() - 1; i > 0 && at(i - 1).msecs_since_epoch > at(i).msecs_since_epoch; --i)
+        std::swap(slot(i - 1), slot(i));
 }
 
 void Recorder::clear()
@@ -65,21 +73,21 @@ QString Recorder::csv_row(const Sample& s) const
 
 bool Recorder::save_csv(const QString& path, QString* error) const
 {
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    WholeFile file(path);
+    bool ok = file.open();
     QByteArray chunk = csv_header().toUtf8() + '\n';
     for (qsizetype i = 0; ok && i <= size(); ++i) {
         if (i < size())
             chunk += csv_row(at(i)).toUtf8() + '\n';
         if (chunk.size() >= 1 << 16 || i == size()) {
-            ok = file.write(chunk) == chunk.size();
+            ok = file.write(chunk);
             chunk.clear();
         }
     }
     if (ok)
         ok = file.commit();
     if (!ok && error)
-        *error = file.errorString();
+        *error = file.error();
     return ok;
 }
 

@@ -33,7 +33,7 @@ public:
     // Oldest first.
     const Sample& at(qsizetype i) const { return samples_[(head_ + i) % samples_.size()]; }
     // Index of the first sample at or after msecs_since_epoch (size() when
-    // none is); samples are kept in time order.
+    // none is); samples are kept in time order, whatever order they came in.
     qsizetype lower_bound(qint64 msecs_since_epoch) const;
 
     // Clock time that never runs backwards: the wall clock when the
@@ -55,6 +55,8 @@ public:
     static std::optional<quint16> inputs_of(const std::optional<QString>& value_line);
 
 private:
+    Sample& slot(qsizetype i) { return samples_[(head_ + i) % samples_.size()]; }
+
     QList<Sample> samples_;
     qsizetype head_ = 0;  // index of the oldest sample once full
     std::optional<qint64> origin_;

@@ -3,6 +3,7 @@
 #include "protocol/command_lines.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -10,6 +11,30 @@ namespace mivo::settings_file {
 
 namespace {
 constexpr std::array<const char*, protocol::kGroupVSize> kVCaptions{"MSP", "HSP", "IDN", "IAC", "ISL", "CFG", "ACC"};
+
+// Text from the file quoted in a message: a line of any length must not make
+// a message of that length.
+QString quoted(const QString& text)
+{
+    constexpr qsizetype kQuotedChars = 40;
+    return text.size() <= kQuotedChars ? text : text.left(kQuotedChars) + QStringLiteral("...");
+}
+
+// A header field kept on its comment line: a line end (or any other control
+// character) from the drive's reply would otherwise start a line of its own.
+QString one_line(const QString& text)
+{
+    constexpr qsizetype kMaxChars = 200;
+    QString out;
+    for (const QChar ch : QStringView(text).left(kMaxChars)) {
+        const QChar::Category c = ch.category();
+        if (c == QChar::Other_Control || c == QChar::Separator_Line || c == QChar::Separator_Paragraph)
+            out += QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += ch;
+    }
+    return text.size() > kMaxChars ? out + QStringLiteral("...") : out;
+}
 }  // namespace
 
 int group_of(int entry)
@@ -50,6 +75,7 @@ std::variant<Values, Error> parse(const QString& text)
     static const QRegularExpression whole_number(QStringLiteral("^[+-]?[0-9]+$"));
 
     Values values{};
+    bool any = false;
     const QStringList lines = text.split(u'\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
         QString line = lines[n];
@@ -63,38 +89,60 @@ std::variant<Values, Error> parse(const QString& text)
         if (!match.hasMatch())
             return Error{number, QStringLiteral("not an entry such as P3=120, nor a comment")};
         const int group = match.captured(1) == u"P" ? protocol::kGroupP : protocol::kGroupV;
-        bool index_ok = false;
-        const int index = match.captured(2).toInt(&index_ok);
-        const int entry = index_ok && match.captured(2).size() <= 2 ? entry_of(group, index) : -1;
-        const QString name = match.captured(1) + match.captured(2);
+        // Names as the drive writes them: "P3", never "P03".
+        const QString digits = match.captured(2);
+        const int index = digits.size() <= 2 ? digits.toInt() : -1;
+        const int entry = QString::number(index) == digits ? entry_of(group, index) : -1;
+        const QString name = match.captured(1) + digits;
         if (entry < 0)
-            return Error{number, QStringLiteral("%1 is no entry of the drive (P0 to P15, V0 to V6)").arg(name)};
+            return Error{number, QStringLiteral("%1 is no entry of the drive (P0 to P15, V0 to V6)").arg(quoted(name))};
         const QString value = match.captured(3);
         bool value_ok = whole_number.match(value).hasMatch();
         const int v = value_ok ? value.toInt(&value_ok) : 0;
         if (!value_ok || v < -32768 || v > 32767)
-            return Error{number, QStringLiteral("%1: \"%2\" is no whole number from -32768 to 32767").arg(name, value)};
+            return Error{number, QStringLiteral("%1: \"%2\" is no whole number from -32768 to 32767").arg(name, quoted(value))};
         if (values[std::size_t(entry)])
             return Error{number, QStringLiteral("%1 is given twice").arg(name)};
         values[std::size_t(entry)] = qint16(v);
+        any = true;
     }
+    // An empty or cut-off copy would compare as "the same" and restore as
+    // nothing to do.
+    if (!any)
+        return Error{0, QStringLiteral("the file holds no entries (P0 to P15, V0 to V6)")};
     return values;
 }
 
 std::variant<Values, Error> load(const QString& path)
 {
+    // Only a regular file: a FIFO would hold the open, a device could stream
+    // without end. The size is checked before anything is read.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return Error{0, QStringLiteral("cannot read it: not a regular file")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Error{0, file.errorString()};
-    return parse(QString::fromUtf8(file.readAll()));
+        return Error{0, QStringLiteral("cannot read it: %1").arg(file.errorString())};
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (bytes.size() > kMaxFileBytes)
+        return Error{0, QStringLiteral("the file is larger than %1 KiB: no settings file").arg(kMaxFileBytes / 1024)};
+    if (file.error() != QFileDevice::NoError)
+        return Error{0, QStringLiteral("cannot read it: %1").arg(file.errorString())};
+    return parse(QString::fromUtf8(bytes));
+}
+
+QString error_text(const QString& path, const Error& error)
+{
+    return error.line > 0 ? QStringLiteral("%1:%2: %3").arg(path).arg(error.line).arg(error.what)
+                          : QStringLiteral("%1: %2").arg(path, error.what);
 }
 
 QString format(const Values& values, const Header& header)
 {
     QString out;
-    out += QStringLiteral("# MIVO drive settings, written by %1\n").arg(header.writer);
+    out += QStringLiteral("# MIVO drive settings, written by %1\n").arg(one_line(header.writer));
     out += QStringLiteral("# station: %1\n").arg(header.station);
-    out += QStringLiteral("# drive: %1\n").arg(header.drive_version);
+    out += QStringLiteral("# drive: %1\n").arg(one_line(header.drive_version));
     out += QStringLiteral("# written: %1\n").arg(header.written_at.toString(Qt::ISODate));
     for (int e = 0; e < kEntries; ++e) {
         const std::optional<qint16>& v = values[std::size_t(e)];

@@ -36,17 +36,24 @@ struct Header {
 };
 
 struct Error {
-    int line = 0;  // from 1
+    int line = 0;  // from 1; 0 for the file as a whole
     QString what;
 };
 
+// A real file is well under 1 KiB; anything this large is no settings file
+// and is refused before it is read whole.
+constexpr qint64 kMaxFileBytes = 1024 * 1024;
+
 // The whole text checked first: the values, or the first line that is wrong
-// and what is wrong with it.
+// and what is wrong with it. Quoted text in the message is cut short.
 std::variant<Values, Error> parse(const QString& text);
 
 // The file at path, read and parsed; an error of line 0 when it cannot be
-// read.
+// read, is no regular file, is too large or holds no entry.
 std::variant<Values, Error> load(const QString& path);
+
+// "FILE:LINE: what", or "FILE: what" for the file as a whole.
+QString error_text(const QString& path, const Error& error);
 
 // The file for values that are all there, header first, P0 to V6.
 QString format(const Values& values, const Header& header);

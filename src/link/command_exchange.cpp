@@ -18,11 +18,12 @@ namespace mivo {
 namespace {
 constexpr QChar kCr = u'\r';
 constexpr QChar kPrompt = u'>';
+constexpr char kPromptByte = '>';
 }  // namespace
 
 bool CommandExchange::link_up() const
 {
-    return !shut_down_ && port_.isOpen();
+    return !is_shut_down() && port_.isOpen();
 }
 
 void CommandExchange::write_text(const QString& text)
@@ -36,13 +37,20 @@ void CommandExchange::write_text(const QString& text)
     port_.write(bytes);
 }
 
+void CommandExchange::log_read(const QByteArray& bytes, WireLog::Direction direction)
+{
+    if (wire_log_ && !bytes.isEmpty())
+        wire_log_->append({QDateTime::currentMSecsSinceEpoch(), direction, bytes, source_});
+}
+
 QString CommandExchange::read_text()
 {
     if (!link_up())
         return {};
     const QByteArray bytes = port_.readAll();
-    if (wire_log_ && !bytes.isEmpty())
-        wire_log_->append({QDateTime::currentMSecsSinceEpoch(), WireLog::Direction::FromDrive, bytes, source_});
+    log_read(bytes, WireLog::Direction::FromDrive);
+    // The reader takes everything there is, owed replies included.
+    owed_ = 0;
     // One character per received byte.
     return QString::fromLatin1(bytes);
 }
@@ -59,36 +67,83 @@ void CommandExchange::Delay_abs(qint32 msecond)
     wait_without_events(msecond);
 }
 
-QString CommandExchange::write_and_read(const QString& command)
+qsizetype CommandExchange::late_part(const QByteArray& bytes, const QByteArray& own_prefix, int& owed)
 {
-    if (!fast_) {
-        write_text(command + kCr);
-        Delay_abs(kReplyWaitMs);
-        return read_text();
+    qsizetype end = 0;
+    while (owed > 0) {
+        // A reply that names this line's entry is its own: the owed one was
+        // lost, or is still to come.
+        if (!own_prefix.isEmpty() && bytes.mid(end).startsWith(own_prefix))
+            return end;
+        const qsizetype prompt = bytes.indexOf(kPromptByte, end);
+        if (prompt < 0)
+            return bytes.size();
+        end = prompt + 1;
+        --owed;
     }
-    // Bytes already waiting are some earlier reply's: the normal read would
-    // hand them back too, but a prompt among them says nothing of this one.
-    QString text = read_text();
-    const qsizetype fresh = text.size();
+    return end;
+}
+
+void CommandExchange::set_aside_late()
+{
+    if (!link_up())
+        return;
+    if (owed_ > 0 && tick_count_ms() > owed_until_)
+        owed_ = 0;
+    const QByteArray bytes = port_.readAll();
+    late_part(bytes, {}, owed_);
+    log_read(bytes, WireLog::Direction::LateFromDrive);
+}
+
+QString CommandExchange::write_and_read(const QString& command, const QString& own_prefix, bool value_read)
+{
+    set_aside_late();
     write_text(command + kCr);
-    const Stopwatch clock;
-    for (;;) {
-        text += read_text();
-        if (text.indexOf(kPrompt, fresh) >= 0 || clock.is_over(kReplyWaitMs) || !link_up())
-            return text;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::nanoseconds>(std::chrono::milliseconds(kFastPollStepMs), clock.time_left(kReplyWaitMs)));
+    const QByteArray prefix = own_prefix.toLatin1();
+    QByteArray bytes;
+    qsizetype late = 0;
+    int owed = owed_;
+    if (!fast_) {
+        Delay_abs(kReplyWaitMs);
+        if (link_up())
+            bytes = port_.readAll();
+        late = late_part(bytes, prefix, owed);
+    } else {
+        const Stopwatch clock;
+        for (;;) {
+            if (link_up())
+                bytes += port_.readAll();
+            owed = owed_;
+            late = late_part(bytes, prefix, owed);
+            if (bytes.indexOf(kPromptByte, late) >= 0 || clock.is_over(kReplyWaitMs) || !link_up())
+                break;
+            std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(std::chrono::milliseconds(kFastPollStepMs),
+                                                                           clock.time_left(kReplyWaitMs)));
+        }
     }
+    owed_ = owed;
+    log_read(bytes.left(late), WireLog::Direction::LateFromDrive);
+    log_read(bytes.mid(late), WireLog::Direction::FromDrive);
+    const QString text = QString::fromLatin1(bytes.mid(late));
+    // Its reply may still come, during the next line's wait: that one must
+    // not take it for its own.
+    if (value_read && !text.contains(kCr) && link_up()) {
+        ++owed_;
+        owed_until_ = tick_count_ms() + kLateReplyLimitMs;
+    }
+    return text;
 }
 
 CommandExchange::Sent CommandExchange::send_mivo_command(const QString& command)
 {
     Sent sent;
     if (command != protocol::home_line()) {
-        sent.discarded = write_and_read(command);
+        sent.discarded = write_and_read(command, {}, false);
         return sent;
     }
 
+    // A prompt already waiting answers an earlier line, not the homing run.
+    set_aside_late();
     write_text(command + kCr);
     Delay_abs(kReplyWaitMs);
 
@@ -106,7 +161,7 @@ CommandExchange::Sent CommandExchange::send_mivo_command(const QString& command)
 CommandExchange::Reply CommandExchange::get_mivo_response(const QString& command, const QString& replace_target)
 {
     Reply reply;
-    reply.rx_text = write_and_read(command);
+    reply.rx_text = write_and_read(command, replace_target, true);
     reply.value = protocol::remove_target(protocol::value_line(reply.rx_text), replace_target);
     reply.complete = reply.rx_text.contains(kCr);
     return reply;

@@ -1,16 +1,23 @@
 #pragma once
 
+#include "link/wire_log.h"
+
 #include <QString>
+
+#include <atomic>
 
 namespace mivo {
 
 class SerialPort;
-class WireLog;
 
 // Writing one command line and collecting its reply, the drive's way:
 // write, wait a fixed time, read whatever has arrived. There is no queue and
-// no matching of replies to commands; a late reply is taken by the next read.
-// Every exchange hands back what it read; nothing is kept here.
+// no retry. A reply that comes after its wait is not taken for the next
+// line's: whatever waits in the buffer when a line is written belongs to
+// earlier lines, and a value read that got no reply in time is owed one, up
+// to its prompt, which the following reads set aside (unless it names their
+// own entry). Both are logged as late. Every exchange hands back what it
+// read that answers its own line.
 //
 // While the port is closed (closed by a handler that ran inside one of our
 // waits, or lost with its adapter) nothing is written or read, and the
@@ -21,6 +28,9 @@ public:
     static constexpr qint32 kPollStepMs = 5;
     static constexpr qint32 kPromptWindowMs = 100;
     static constexpr qint32 kHomingLimitMs = 600000;
+    // An owed reply that has not come this long after its wait ended counts
+    // as lost: a drive that dropped a line must not cost every read after it.
+    static constexpr qint32 kLateReplyLimitMs = 250;
 
     // What send_mivo_command read and threw away (for "HM", all that came
     // during the wait), and what its last read took from the buffer.
@@ -71,9 +81,10 @@ public:
     bool is_fast() const { return fast_; }
 
     // The program is going away: waits that process events end at once and
-    // nothing more is written.
-    void shut_down() { shut_down_ = true; }
-    bool is_shut_down() const { return shut_down_; }
+    // nothing more is written. Safe to call from a signal handler: the line
+    // in flight completes, the next one is not written.
+    void shut_down() { shut_down_.store(true, std::memory_order_relaxed); }
+    bool is_shut_down() const { return shut_down_.load(std::memory_order_relaxed); }
 
     // The port is open and the program not going away.
     bool link_up() const;
@@ -87,21 +98,34 @@ public:
     void set_source(const QString& source) { source_ = source; }
     const QString& source() const { return source_; }
 
-    // Raw access for the terminal, which writes and reads the port itself.
+    // Raw access for the terminal, which writes and reads the port itself:
+    // it shows everything that came, late or not.
     void write_text(const QString& text);
     QString read_text();
 
 private:
-    // Writes command and its CR, then reads: at the end of the reply wait,
-    // or in fast mode as soon as the prompt has come.
-    QString write_and_read(const QString& command);
+    // Sets aside what waits in the buffer, writes command and its CR, then
+    // reads: at the end of the reply wait, or in fast mode as soon as the
+    // prompt has come. Gives what answers this line. A value read without a
+    // complete reply is owed one.
+    QString write_and_read(const QString& command, const QString& own_prefix, bool value_read);
+    // The bytes waiting before a write: all of them earlier lines'.
+    void set_aside_late();
+    // How much of the start of bytes answers owed replies, each up to its
+    // prompt; counts them off owed. A reply that begins with own_prefix (the
+    // entry this line reads, "P3=") is taken as this line's own.
+    static qsizetype late_part(const QByteArray& bytes, const QByteArray& own_prefix, int& owed);
+    void log_read(const QByteArray& bytes, WireLog::Direction direction);
 
     SerialPort& port_;
-    bool shut_down_ = false;
+    std::atomic_bool shut_down_ = false;
+    static_assert(std::atomic_bool::is_always_lock_free);
     bool fast_ = false;
     WireLog* wire_log_ = nullptr;
     QString source_;
     qint32 homing_limit_ms_ = kHomingLimitMs;
+    int owed_ = 0;
+    qint64 owed_until_ = 0;  // tick count after which owed replies are lost
 };
 
 }  // namespace mivo

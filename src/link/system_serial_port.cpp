@@ -8,6 +8,7 @@
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
+#include <sys/file.h>
 #endif
 
 namespace mivo {
@@ -28,6 +29,19 @@ bool system_has_input(const QSerialPort& port)
 #else
     Q_UNUSED(port);
     return true;
+#endif
+}
+
+// One program on a port at a time: the lock is on the device itself, so a
+// second name for it (a symbolic link, /dev/serial/by-id/...) meets it too,
+// and it holds against root as well, which TIOCEXCL does not.
+bool lock_device(const QSerialPort& port)
+{
+#ifdef Q_OS_UNIX
+    return ::flock(static_cast<int>(port.handle()), LOCK_EX | LOCK_NB) == 0;
+#else
+    Q_UNUSED(port);
+    return true;  // the system opens a port for one program only
 #endif
 }
 }  // namespace
@@ -62,6 +76,11 @@ bool SystemSerialPort::open(const QString& port_name, const QString& settings)
     port_->setReadBufferSize(kReadCapBytes);
     if (!port_->open(QIODevice::ReadWrite)) {
         error_text_ = port_->errorString();
+        return false;
+    }
+    if (!lock_device(*port_)) {
+        port_->close();
+        error_text_ = QStringLiteral("The port is in use by another program");
         return false;
     }
     return true;

@@ -1,7 +1,8 @@
 #include "link/wire_log.h"
 
+#include "link/whole_file.h"
+
 #include <QDateTime>
-#include <QSaveFile>
 
 namespace mivo {
 
@@ -49,7 +50,12 @@ QString WireLog::visible(const QByteArray& bytes)
 
 QString WireLog::direction_text(Direction direction)
 {
-    return direction == Direction::ToDrive ? QStringLiteral("to drive") : QStringLiteral("from drive");
+    switch (direction) {
+    case Direction::ToDrive: return QStringLiteral("to drive");
+    case Direction::FromDrive: return QStringLiteral("from drive");
+    case Direction::LateFromDrive: return QStringLiteral("from drive, late");
+    }
+    return {};
 }
 
 QString WireLog::text_line(const Row& row)
@@ -60,22 +66,22 @@ QString WireLog::text_line(const Row& row)
 
 bool WireLog::save(const QString& path, const QString& skip_source, QString* error) const
 {
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    WholeFile file(path);
+    bool ok = file.open();
     // In pieces, so that a full log never sits in memory twice over.
     QByteArray chunk = "time\tdirection\tsource\ttext\n";
     for (qsizetype i = 0; ok && i <= size(); ++i) {
         if (i < size() && (skip_source.isEmpty() || at(i).source != skip_source))
             chunk += text_line(at(i)).toUtf8() + '\n';
         if (chunk.size() >= 1 << 16 || i == size()) {
-            ok = file.write(chunk) == chunk.size();
+            ok = file.write(chunk);
             chunk.clear();
         }
     }
     if (ok)
         ok = file.commit();
     if (!ok && error)
-        *error = file.errorString();
+        *error = file.error();
     return ok;
 }
 

@@ -14,7 +14,9 @@ class WireLog {
 public:
     static constexpr qsizetype kCapacity = 100'000;
 
-    enum class Direction { ToDrive, FromDrive };
+    // LateFromDrive: bytes that answer an earlier line than the one just
+    // written, and were not taken as its reply.
+    enum class Direction { ToDrive, FromDrive, LateFromDrive };
     struct Row {
         qint64 msecs_since_epoch = 0;  // clock time, for the reader
         Direction direction = Direction::ToDrive;

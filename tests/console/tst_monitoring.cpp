@@ -4,7 +4,7 @@
 #include "link/waits.h"
 
 #include "../support/core_fixture.h"
-#include "../support/pty_pair.h"
+#include "../support/scripted_port.h"
 #include "../support/sim_line.h"
 
 #include <QTimer>
@@ -56,6 +56,17 @@ class TestMonitoring : public QObject, CoreFixture {
     }
 
     void tick() { console->monitoring().Timer1_Timer(); }
+
+    // The console on an open scripted line, for replies to each line.
+    ScriptedPort* scripted_line()
+    {
+        auto port = std::make_unique<ScriptedPort>();
+        ScriptedPort* raw = port.get();
+        start_console(std::move(port));
+        console->port_control().open();
+        view.take_messages();
+        return raw;
+    }
 
 private slots:
     void init() { start_console(); }
@@ -216,44 +227,40 @@ private slots:
         QFETCH(QString, inputs);
         // Every row starts from all red, so that "kept" and "painted green"
         // differ.
-        PtyPair line;
-        QVERIFY(line.ok());
-        open_path(line.path());
+        ScriptedPort* line = scripted_line();
         view.state_lights.fill(true);
         view.input_lights.fill(true);
-        // The reply waits in the buffer before the read goes out.
-        line.send(state_reply);
+        line->reply_next(state_reply, 3);
         console->monitoring().update_states();
-        QCOMPARE(line.receive(), QByteArray("RV 2\r"));
-        line.send(input_reply);
+        line->reply_next(input_reply, 3);
         console->monitoring().update_DI_states();
-        QCOMPARE(line.receive(), QByteArray("RV 5\r"));
+        QCOMPARE(line->writes.size(), 2);
+        QCOMPARE(line->writes[0].bytes, QByteArray("RV 2\r"));
+        QCOMPARE(line->writes[1].bytes, QByteArray("RV 5\r"));
         QCOMPARE(FakeView::colours(view.state_lights), states);
         QCOMPARE(FakeView::colours(view.input_lights), inputs);
     }
 
     void position_is_shown_as_the_drive_sends_it()
     {
-        PtyPair line;
-        open_path(line.path());
+        ScriptedPort* line = scripted_line();
         view.states_box = false;
         vars().station_num = 3;
-        line.send("ERR\r>");
+        line->reply_next("ERR\r>", 3);
         tick();
-        QCOMPARE(line.receive(), QByteArray("RV 0\r"));
+        QCOMPARE(line->writes.value(0).bytes, QByteArray("RV 0\r"));
         QCOMPARE(view.values[0], QStringLiteral("ERR"));
     }
 
     void version_box_only_for_its_members()
     {
-        PtyPair line;
-        open_path(line.path());
+        ScriptedPort* line = scripted_line();
         QVERIFY(!console->monitoring().get_and_show_RV_Group(1));
         QVERIFY(!console->monitoring().get_and_show_RV_Group(2));
-        QVERIFY(line.receive(50).isEmpty());  // nothing asked for a box that is not there
-        line.send("MIVO-S 2.31\r>");
+        QVERIFY(line->writes.isEmpty());  // nothing asked for a box that is not there
+        line->reply_next("MIVO-S 2.31\r>", 3);
         QVERIFY(console->monitoring().get_and_show_RV_Group(4));
-        QCOMPARE(line.receive(), QByteArray("RV 4\r"));
+        QCOMPARE(line->writes.value(0).bytes, QByteArray("RV 4\r"));
         QCOMPARE(view.values[4], QStringLiteral("MIVO-S 2.31"));
         QVERIFY(Timer1().isActive());  // on after the read, whatever before
     }

@@ -69,7 +69,7 @@ private slots:
         Stopwatch t;
         link().send_mivo_command(command);
         QVERIFY(t.elapsed() > 50);
-        QCOMPARE(port->reads, 1);  // one read, no prompt loop
+        QCOMPARE(port->reads, 2);  // before the write and after the wait: no prompt loop
         QVERIFY(vars().rx_text.isEmpty());
         QCOMPARE(port->writes[0].bytes, command.toLatin1() + '\r');
     }
@@ -118,25 +118,50 @@ private slots:
         QCOMPARE(vars().rx_text, QString::fromLatin1(reply));
         QCOMPARE(vars().last_command, QStringLiteral("untouched"));
         QCOMPARE(port->writes[0].bytes, QByteArray("RD 0 3\r"));
-        QCOMPARE(port->reads, 1);
+        QCOMPARE(port->reads, 2);  // what waited before the write, then the reply
     }
 
-    void a_late_reply_is_taken_by_the_next_read()
+    // A reply that comes after its wait answers its own line: the next read
+    // neither takes it for its value nor loses its own reply to it, and the
+    // log shows it as late.
+    void a_late_reply_is_never_the_next_reads_value()
     {
-        port->reply_next("P3=120\r>", 80);
-        port->reply_next("P4=7\r>", 80);
-        QCOMPARE(exchange->get_mivo_response(QStringLiteral("RD 0 3"), QStringLiteral("P3=")).value, QString());
-        // The next read takes that reply's line as its own value.
-        QCOMPARE(exchange->get_mivo_response(QStringLiteral("RD 0 4"), QStringLiteral("P4=")).value,
-                 QStringLiteral("P3=120"));
-    }
+        WireLog log;
+        exchange->set_wire_log(&log);
+        const auto get = [&](const char* line, const char* target = "") {
+            return link().get_mivo_response(QLatin1String(line), QLatin1String(target));
+        };
+        // A poll tick on a line that answers 80 ms late: "RV 0", at once
+        // "RV 2", a pause, "RV 5".
+        port->reply_next("1234\r>", 80);
+        port->reply_next("5\r>", 80);
+        port->reply_next("F\r>", 80);
+        QVERIFY(!get("RV 0").complete);
+        const auto state = get("RV 2");  // the position came in its wait
+        QVERIFY(!state.complete);
+        QVERIFY(state.rx_text.isEmpty());
+        exchange->Delay(CommandExchange::kReplyWaitMs);
+        QVERIFY(!get("RV 5").complete);  // the state waited in the buffer
 
-    void nothing_empties_the_buffer_before_a_write()
-    {
-        port->preload("stale\r>");
+        // Once an owed reply is overdue it counts as lost; what came is late.
+        QTest::qWait(CommandExchange::kLateReplyLimitMs + 50);
         port->reply_next("P1=1\r>", 3);
-        QCOMPARE(exchange->get_mivo_response(QStringLiteral("RD 0 1"), QStringLiteral("P1=")).value,
-                 QStringLiteral("stale"));
+        QCOMPARE(get("RD 0 1", "P1=").value, QStringLiteral("1"));
+        QStringList late;
+        for (qsizetype i = 0; i < log.size(); ++i)
+            if (log.at(i).direction == WireLog::Direction::LateFromDrive)
+                late << WireLog::visible(log.at(i).bytes);
+        QCOMPARE(late, (QStringList{"1234\\r>", "5\\r>", "F\\r>"}));
+
+        // A drive that drops one reply costs no entry whose reply names it.
+        port->reply_next({}, 3);
+        port->reply_next("P6=6\r>", 3);
+        QVERIFY(!get("RD 0 5", "P5=").complete);
+        QCOMPARE(get("RD 0 6", "P6=").value, QStringLiteral("6"));
+        // A reply that waited before the write is no answer to a save.
+        port->preload(">");
+        port->reply_next({}, 3);
+        QVERIFY(link().send_mivo_command(QStringLiteral("SV")).discarded.isEmpty());
     }
 
     void check_sees_the_prompt_within_its_window_data()

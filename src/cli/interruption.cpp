@@ -1,0 +1,101 @@
+#include "cli/interruption.h"
+
+#include "link/command_exchange.h"
+
+#include <atomic>
+#include <csignal>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace mivo::cli {
+
+namespace {
+
+// What the handler may touch: lock-free atomics and write().
+std::atomic<CommandExchange*> stop_target{nullptr};
+CommandExchange* exchange_of_run = nullptr;
+volatile std::sig_atomic_t caught = 0;
+int wake_pipe[2] = {-1, -1};
+
+static_assert(std::atomic<CommandExchange*>::is_always_lock_free);
+
+void on_signal(int number)
+{
+    if (!caught)
+        caught = number;
+    if (CommandExchange* exchange = stop_target.load())
+        exchange->shut_down();
+#ifdef Q_OS_UNIX
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wake_pipe[1], &byte, 1);
+#endif
+}
+
+void handle(int number, void (*handler)(int))
+{
+#ifdef Q_OS_UNIX
+    // Restarted system calls: a port read or write is not cut short.
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(number, &action, nullptr);
+#else
+    std::signal(number, handler);
+#endif
+}
+
+}  // namespace
+
+Interruption::Interruption(CommandExchange& exchange)
+{
+    caught = 0;
+    exchange_of_run = &exchange;
+    stop_target.store(&exchange);
+#ifdef Q_OS_UNIX
+    if (::pipe(wake_pipe) == 0) {
+        for (const int fd : wake_pipe)
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        notifier_ = std::make_unique<QSocketNotifier>(wake_pipe[0], QSocketNotifier::Read);
+        connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+            char drain[16];
+            while (::read(wake_pipe[0], drain, sizeof drain) > 0) {
+            }
+            emit interrupted();
+        });
+    }
+#endif
+    handle(SIGINT, on_signal);
+    handle(SIGTERM, on_signal);
+}
+
+Interruption::~Interruption()
+{
+    handle(SIGINT, SIG_DFL);
+    handle(SIGTERM, SIG_DFL);
+    stop_target.store(nullptr);
+    exchange_of_run = nullptr;
+    notifier_.reset();
+#ifdef Q_OS_UNIX
+    for (int& fd : wake_pipe) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+#endif
+}
+
+int Interruption::signal_number() const
+{
+    return caught;
+}
+
+void Interruption::set_stops_exchange(bool on)
+{
+    stop_target.store(on ? exchange_of_run : nullptr);
+}
+
+}  // namespace mivo::cli

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <memory>
+
+namespace mivo {
+class CommandExchange;
+}
+
+namespace mivo::cli {
+
+// SIGINT and SIGTERM for the length of a run. The handler stops the exchange
+// it was given (the line in flight completes, nothing more is written, every
+// wait ends), so that a command ends with a report of what it did; and wakes
+// the event loop through a pipe, so that a loop waiting on its own notices.
+class Interruption : public QObject {
+    Q_OBJECT
+public:
+    explicit Interruption(CommandExchange& exchange);
+    ~Interruption() override;
+    Interruption(const Interruption&) = delete;
+    Interruption& operator=(const Interruption&) = delete;
+
+    // The signal that came (SIGINT, SIGTERM), or 0.
+    int signal_number() const;
+    // 128 + the signal, the shell's status for a command it ended.
+    int exit_status() const { return 128 + signal_number(); }
+    // While off, a signal only comes as interrupted(): for a loop that ends
+    // between two of its exchanges by itself (a watch ends between rows).
+    void set_stops_exchange(bool on);
+
+signals:
+    void interrupted();
+
+private:
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace mivo::cli
