@@ -14,6 +14,10 @@
 
 #include <memory>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 using namespace mivo;
 
 class TestCli : public QObject {
@@ -27,16 +31,50 @@ class TestCli : public QObject {
         QString out;
         QString err;
     };
-    Run cli(const QStringList& args, const QString& port = {})
+    // How a run is started beside its arguments.
+    struct Setup {
+        QString port;             // else the simulator's
+        QString stdout_file;      // else a pipe
+        qint64 file_size_limit = -1;  // RLIMIT_FSIZE: a disk that fills up
+    };
+    void start(QProcess& p, const QStringList& args) { start(p, args, Setup{{}, {}, -1}); }
+    void start(QProcess& p, const QStringList& args, const Setup& setup)
     {
-        QProcess p;
+        if (!setup.stdout_file.isEmpty())
+            p.setStandardOutputFile(setup.stdout_file, QIODevice::Truncate);
+        const qint64 limit = setup.file_size_limit;
+        if (limit >= 0) {
+            p.setChildProcessModifier([limit] {
+                ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+                const rlimit r{rlim_t(limit), rlim_t(limit)};
+                ::setrlimit(RLIMIT_FSIZE, &r);
+            });
+        }
         p.start(QStringLiteral(MIVO_CLI_EXE),
-                QStringList{"--port", port.isEmpty() ? QString::fromStdString(sim->path()) : port} + args);
+                QStringList{"--port", setup.port.isEmpty() ? QString::fromStdString(sim->path()) : setup.port} + args);
+    }
+    static Run finish(QProcess& p)
+    {
         if (!p.waitForFinished(60000))
             p.kill();
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
                 QString::fromUtf8(p.readAllStandardError())};
     }
+    Run cli(const QStringList& args, const Setup& setup)
+    {
+        QProcess p;
+        start(p, args, setup);
+        return finish(p);
+    }
+    Run cli(const QStringList& args, const QString& port = {}) { return cli(args, Setup{port, {}, -1}); }
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(file(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+        return f.fileName();
+    }
+    QStringList writes() { return received_lines(*sim).filter(QRegularExpression("^(WT|SV)")); }
     QString file(const QString& name) const { return dir.filePath(name); }
     static settings_file::Values values_of(const QString& text)
     {
@@ -75,6 +113,129 @@ private slots:
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(bad.fileName() + ":3:"), qPrintable(r.err));
         QVERIFY(received_lines(*sim).isEmpty());
+    }
+
+    // Each refused before the port is opened (status 2, nothing sent) and
+    // each once taken: nothing reaches the drive, nothing is replaced.
+    void refusals_before_the_port_opens_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("send with CR") << QStringList{"send", "RD 0 3\rWT 0 3 1", "--station", "5"} << "line end";
+        QTest::newRow("send with LF") << QStringList{"send", "RD 0 3\nWT 0 3 1", "--station", "5"} << "line end";
+        QTest::newRow("empty file") << QStringList{"restore", "@empty", "--station", "5"} << "holds no entries";
+        QTest::newRow("comments only") << QStringList{"compare", "@comments", "--station", "5"} << "holds no entries";
+        QTest::newRow("too large") << QStringList{"restore", "@large", "--station", "5"} << "larger than";
+        QTest::newRow("FIFO to back up to") << QStringList{"backup", "@fifo", "--station", "5"} << "not a regular file";
+        QTest::newRow("FIFO to compare") << QStringList{"compare", "@fifo", "--station", "5"} << "not a regular file";
+        QTest::newRow("long value") << QStringList{"restore", "@long", "--station", "5"} << "no whole number";
+    }
+    void refusals_before_the_port_opens()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, said);
+        write("empty", "");
+        write("comments", "# MIVO drive settings\n# station: 5\n");
+        write("large", "# " + QByteArray(2 * 1024 * 1024, 'x') + "\nP3=1\n");
+        write("long", "P3=" + QByteArray(1024 * 1024 - 10, '7') + "\n");
+        if (!QFileInfo::exists(file("fifo")))
+            QCOMPARE(::mkfifo(qPrintable(file("fifo")), 0600), 0);
+        for (QString& a : args)
+            if (a.startsWith('@'))
+                a = file(a.mid(1));
+        const Run r = cli(args, Setup{file("no-such-port"), {}, -1});  // 3, were it opened
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(said), qPrintable(r.err));
+        QVERIFY2(r.err.size() < 1000, qPrintable(QString::number(r.err.size())));
+        QVERIFY(QFileInfo(file("fifo")).isFile() == false);
+    }
+
+    // Data that cannot be written is a failure, and an old file stays whole.
+    void output_that_cannot_be_written_gives_2()
+    {
+        QCOMPARE(cli({"read", "--station", "5"}, Setup{{}, "/dev/full", -1}).status, 2);
+        QCOMPARE(cli({"send", "RD 0 3", "--station", "5"}, Setup{{}, "/dev/full", -1}).status, 2);
+        QCOMPARE(cli({"watch", "--station", "5", "--count", "3"}, Setup{{}, "/dev/full", -1}).status, 2);
+        // A disk that fills up: for standard output, and for the backup.
+        const Run full = cli({"read", "--station", "5"}, Setup{{}, file("out"), 100});
+        QCOMPARE(full.status, 2);
+        const QByteArray old = "# an old backup\nP3=42\n";
+        const QString backup = write("old", old);
+        const Run r = cli({"backup", backup, "--station", "5"}, Setup{{}, {}, 100});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(!r.err.contains("backed up"), qPrintable(r.err));
+        QCOMPARE(read_text(backup).toUtf8(), old);
+        QCOMPARE(QDir(dir.path()).entryList({"old*"}, QDir::Files | QDir::Hidden), QStringList{"old"});
+        // A symbolic link to a backup stays a link.
+        const QString link = file("link");
+        QVERIFY(QFile::link(backup, link));
+        QCOMPARE(cli({"backup", link, "--station", "5"}).status, 0);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QVERIFY(read_text(backup).contains("# drive: MIVO-S 2.31\n"));
+    }
+
+    // Two names of one device (a symbolic link and its target): the second
+    // tool is refused the port instead of mixing its lines into the first's.
+    void one_tool_at_a_time_on_a_port()
+    {
+        const QString other_name = file("port-link");
+        QVERIFY(QFile::link(QFileInfo(QString::fromStdString(sim->path())).canonicalFilePath(), other_name));
+        QProcess first;
+        start(first, {"watch", "--station", "5", "--count", "8"});
+        QTRY_VERIFY(received_lines(*sim).contains("RV 2"));
+        const Run second = cli({"read", "--station", "0"}, other_name);
+        QCOMPARE(second.status, 3);
+        QVERIFY(!second.err.isEmpty());
+        QCOMPARE(finish(first).status, 0);
+        QVERIFY(!received_lines(*sim).contains("ST 0"));
+    }
+
+    // SIGINT and SIGTERM: the line in flight completes, nothing more goes
+    // out, the report says what was written and that nothing was saved.
+    void a_signal_ends_a_restore_with_its_report_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("SIGINT") << int(SIGINT) << 130;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+    }
+    void a_signal_ends_a_restore_with_its_report()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, status);
+        QByteArray all;
+        for (int i = 0; i < 16; ++i)
+            all += "P" + QByteArray::number(i) + "=" + QByteArray::number(1000 + i) + "\n";
+        const QString restore = write("all", all);
+        QProcess p;
+        start(p, {"restore", restore, "--station", "5", "--save"});
+        QTRY_VERIFY(writes().size() >= 2);
+        ::kill(pid_t(p.processId()), signal);
+        const Run r = finish(p);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(QRegularExpression("Written: P0(, P[0-9]+)*\\. Nothing was saved\\.")),
+                 qPrintable(r.err));
+        const int sent = int(writes().size());
+        QVERIFY(sent < 16);
+        QVERIFY(!writes().contains("SV"));
+        QTest::qWait(200);
+        QCOMPARE(int(writes().size()), sent);  // nothing after the exit either
+
+        // A watch ends by Ctrl-C as it always has: between whole rows.
+        QProcess watch;
+        start(watch, {"watch", "--station", "5"});
+        QTRY_VERIFY(watch.bytesAvailable() > 0 && watch.peek(4096).count('\n') >= 2);
+        ::kill(pid_t(watch.processId()), SIGINT);
+        const Run w = finish(watch);
+        QCOMPARE(w.status, 0);
+        QVERIFY(w.out.endsWith('\n'));
+    }
+
+    void help_all_is_help()
+    {
+        const Run r = cli({"--help-all"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains("Commands:"));
     }
 
     void a_port_that_cannot_be_opened_gives_3()

@@ -7,10 +7,18 @@
 #include "../support/core_fixture.h"
 #include "../support/sim_line.h"
 
+#include "console/recorder.h"
+#include "link/wire_log.h"
+
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace mivo;
 using Outcome = DriveSettings::Outcome;
@@ -51,6 +59,24 @@ class TestDriveSettings : public QObject, CoreFixture {
         sim->clear_log();
     }
     QString path(const QString& name) const { return dir.filePath(name); }
+    static QByteArray read_bytes(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // A disk that fills up after limit bytes of any one file, for as long as
+    // it lives: writes beyond it fail (EFBIG) instead of raising SIGXFSZ.
+    struct FileSizeLimit {
+        rlimit old{};
+        explicit FileSizeLimit(rlim_t limit)
+        {
+            ::signal(SIGXFSZ, SIG_IGN);
+            ::getrlimit(RLIMIT_FSIZE, &old);
+            const rlimit r{limit, old.rlim_max};
+            ::setrlimit(RLIMIT_FSIZE, &r);
+        }
+        ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old); }
+    };
     QString write(const QString& name, const QString& text)
     {
         QFile f(path(name));
@@ -85,6 +111,15 @@ private slots:
         QTest::newRow("neither") << "P3=1\nhello" << 2 << "not an entry";
         QTest::newRow("lower case") << "p3=1" << 1 << "not an entry";
         QTest::newRow("two values") << "P3=1 2" << 1 << "not an entry";
+        // Names as the drive writes them, whatever the number of zeros.
+        QTest::newRow("leading zero") << "P03=1" << 1 << "P03 is no entry";
+        QTest::newRow("two leading zeros") << "P003=1" << 1 << "P003 is no entry";
+        // A cut-off copy is no copy.
+        QTest::newRow("empty") << "" << 0 << "holds no entries";
+        QTest::newRow("comments only") << "# MIVO drive settings\n# station: 5\n\n" << 0 << "holds no entries";
+        // Quoted text is cut short, whatever its length.
+        QTest::newRow("long value") << "P3=" + QString(100000, u'7') << 1 << "no whole number";
+        QTest::newRow("long name") << "P" + QString(100000, u'1') + "=1" << 1 << "is no entry";
     }
     void file_refusals()
     {
@@ -96,6 +131,54 @@ private slots:
         const auto& error = std::get<settings_file::Error>(parsed);
         QCOMPARE(error.line, line);
         QVERIFY2(error.what.contains(what), qPrintable(error.what));
+        QVERIFY2(error.what.size() < 200, qPrintable(QString::number(error.what.size())));
+    }
+
+    // What a file in the way or a full disk must not do: replace a FIFO,
+    // break a link, or leave a half-written file in place of a whole one.
+    void files_are_written_whole_or_not_at_all()
+    {
+        select({"--stations", "5"});
+        const QString fifo = path("fifo");
+        QCOMPARE(::mkfifo(qPrintable(fifo), 0600), 0);
+        QCOMPARE(drive().back_up(fifo, QStringLiteral("test")).outcome, Outcome::FileError);
+        QVERIFY(!QFileInfo(fifo).isFile() && QFileInfo::exists(fifo));
+        QVERIFY(std::holds_alternative<settings_file::Error>(settings_file::load(fifo)));  // and no hang
+
+        const QString old = write("old.mivo", QStringLiteral("# old\nP1=42\n"));
+        const QString link = path("link.mivo");
+        QVERIFY(QFile::link(old, link));
+        QCOMPARE(drive().back_up(link, QStringLiteral("test")).outcome, Outcome::Done);
+        QVERIFY(QFileInfo(link).isSymLink());
+        const QByteArray backup = read_bytes(old);
+        QVERIFY(backup.contains("V6=0\n"));
+
+        // Every writer on a disk that fills up: false, the old file intact.
+        WireLog log;
+        log.append({0, WireLog::Direction::ToDrive, QByteArray(4096, 'x'), QStringLiteral("poll")});
+        Recorder recorder;
+        for (int i = 0; i < 400; ++i)
+            recorder.append({i, 1.0 * i, 1, 1});
+        QString error;
+        {
+            const FileSizeLimit full(128);
+            QCOMPARE(drive().back_up(old, QStringLiteral("test")).outcome, Outcome::FileError);
+            QVERIFY(!log.save(old, {}, &error));
+            QVERIFY(!recorder.save_csv(old, &error));
+        }
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(read_bytes(old), backup);
+        QCOMPARE(QDir(dir.path()).entryList({"old*"}, QDir::Files | QDir::Hidden), QStringList{"old.mivo"});
+    }
+
+    void a_drive_reply_stays_in_the_header()
+    {
+        settings_file::Values all{};
+        all[3] = 120;
+        const QString text = settings_file::format(
+            all, {QStringLiteral("t 1"), 5, QStringLiteral("V1.07\nP3=9999\rP4=1\u2028x"), {}});
+        QCOMPARE(std::get<settings_file::Values>(settings_file::parse(text)), all);
+        QCOMPARE(text.count(u'\n'), 5);
     }
 
     void file_accepted_forms()
@@ -233,14 +316,60 @@ private slots:
         QVERIFY(DriveSettings::summary(r, QStringLiteral("Restore")).contains(QStringLiteral("Nothing was saved.")));
         QVERIFY(!Timer1().isActive());
 
-        // The line goes away after the first two writes: nothing more goes out.
+        // The line goes away at the first write's read-back: nothing more goes
+        // out, and a write without its read-back is not counted as written.
         select({"--stations", "5", "--hangup-after", "28"});  // 3 for the selection, 23 reads
         r = drive().restore_file(file);
         QCOMPARE(r.outcome, Outcome::LinkLost);
-        QVERIFY(r.written.size() >= 2 && r.written.size() <= 3);
+        QVERIFY(r.written.isEmpty());
+        QCOMPARE(r.unanswered, QStringLiteral("P0"));
         QVERIFY(!r.saved);
         QVERIFY(!writes().contains(QStringLiteral("SV")));
         QVERIFY(view.questions.size() == 1);  // only the first restore asked
+    }
+
+    // What the drive did not acknowledge was not done: a drive that goes
+    // silent gets nothing more, a refused entry keeps the set from being
+    // saved, and closing the program ends it after the line in flight.
+    void a_restore_counts_only_what_the_drive_confirmed()
+    {
+        const QString file = write("four.mivo", QStringLiteral("P0=9\nP1=9\nP2=9\nP3=9\n"));
+        view.answer = true;
+        // Silent from the second write on (3 lines select, 23 read, then a
+        // write and its read-back).
+        select({"--stations", "5", "--mute-after", "28"});
+        DriveSettings::Report r = drive().restore_file(file);
+        QCOMPARE(r.outcome, Outcome::NoAnswer);
+        QCOMPARE(writes(), (QStringList{"WT 0 0 9", "WT 0 1 9"}));
+        QCOMPARE(r.written.size(), 1);
+        QCOMPARE(r.unanswered, QStringLiteral("P1"));
+        QVERIFY(view.questions.isEmpty());
+
+        select({"--stations", "5", "--refuse", "P2"});
+        r = drive().restore_file(file);
+        QCOMPARE(r.outcome, Outcome::Differences);
+        QCOMPARE(r.written.size(), 4);
+        QCOMPARE(r.not_taken, QStringList{"P2"});
+        QVERIFY(!r.saved);
+        QVERIFY(!writes().contains(QStringLiteral("SV")));
+        QVERIFY(view.questions.isEmpty());
+        const QString said = DriveSettings::summary(r, QStringLiteral("Restore"));
+        QVERIFY2(said.contains(QStringLiteral("Not taken by the drive: P2.")), qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("Nothing was saved.")), qPrintable(said));
+
+        // The window closes after the second write: the program shuts down.
+        select({"--stations", "5"});
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (writes().size() >= 2)
+                console->shut_down();
+        });
+        watcher.start(0);
+        r = drive().restore_file(write("other.mivo", QStringLiteral("P0=8\nP1=8\nP2=8\nP3=8\n")));
+        QCOMPARE(r.outcome, Outcome::Interrupted);
+        QVERIFY(r.written.size() <= 2);
+        QCOMPARE(writes().size(), 2);
+        QVERIFY(view.questions.isEmpty());
     }
 
     void the_menu_waits_for_one_answering_station()

@@ -100,9 +100,20 @@ private slots:
         QCOMPARE(r.lower_bound(qint64(total) * 500), r.size());
         // Times still count from the first sample after the recorder began.
         QCOMPARE(r.csv_row(r.at(0)).section(u',', 0, 0), QStringLiteral("500000"));
+
+        // A tick that ran inside another's wait (or a dialog's loop) ends
+        // first but began later: its sample still takes its place in time.
+        const qint64 last = r.at(r.size() - 1).msecs_since_epoch;
+        r.append({last - 250, -1.0, std::nullopt, std::nullopt});
+        QCOMPARE(r.at(r.size() - 2).position, std::optional(-1.0));
+        QCOMPARE(r.lower_bound(last - 250), r.size() - 2);
         r.clear();
         r.append({7, 1.0, std::nullopt, std::nullopt});
+        r.append({20, 3.0, std::nullopt, std::nullopt});
+        r.append({10, 2.0, std::nullopt, std::nullopt});
         QCOMPARE(r.csv_row(r.at(0)), QStringLiteral("0,1,,"));
+        QCOMPARE(r.csv_row(r.at(1)), QStringLiteral("3,2,,"));
+        QCOMPARE(r.at(2).position, std::optional(3.0));
     }
 };
 

@@ -965,6 +965,25 @@ private slots:
         QCOMPARE(p3->text(), QStringLiteral("120"));
         QVERIFY(received_lines(sim).contains(QStringLiteral("WT 0 3 120")));
         QVERIFY(console().Timer1().isActive());
+
+        // Closing the window in the middle of a restore ends it after the
+        // line in flight: no save, no question, no message in the way.
+        QFile four(file);
+        QVERIFY(four.open(QIODevice::WriteOnly));
+        four.write("P0=9\nP1=9\nP2=9\nP3=9\n");
+        four.close();
+        const auto writes = [&] { return received_lines(sim).filter(QRegularExpression(QStringLiteral("^(WT|SV)"))); };
+        sim.clear_log();
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, form, [&] {
+            if (writes().size() >= 2)
+                form->close();
+        });
+        closer.start(0);
+        ui().mnu_drive_restore->trigger();
+        QVERIFY(!form->isVisible());
+        QCOMPARE(messages->take(), QStringList{});
+        QCOMPARE(writes(), (QStringList{"WT 0 0 9", "WT 0 1 9"}));
     }
 };
 
