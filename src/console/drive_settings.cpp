@@ -48,6 +48,15 @@ std::optional<qint16> read_entry(LinkGuard& link, int entry)
     return Settings::read_entry(link, settings_file::group_of(entry), settings_file::index_of(entry));
 }
 
+// The outcome of an operation whose link went: the program is going away,
+// or "Close" or a lost port ended it. Gives false.
+bool stopped(ConsoleContext& c, DriveSettings::Report& report)
+{
+    report.outcome = c.exchange.is_shut_down() ? DriveSettings::Outcome::Interrupted
+                                                : DriveSettings::Outcome::LinkLost;
+    return false;
+}
+
 // Whether the operation may go on after a line: the window's events come in
 // between, so that "Close" or closing the window ends it after the line in
 // flight. Sets the outcome when it may not.
@@ -55,11 +64,7 @@ bool go_on(ConsoleContext& c, LinkGuard& link, DriveSettings::Report& report)
 {
     if (link.up())
         QCoreApplication::processEvents();
-    if (link.up())
-        return true;
-    report.outcome = c.exchange.is_shut_down() ? DriveSettings::Outcome::Interrupted
-                                                : DriveSettings::Outcome::LinkLost;
-    return false;
+    return link.up() || stopped(c, report);
 }
 
 // The drive's 23 values into report's outcome; stops at the first entry
@@ -206,7 +211,7 @@ DriveSettings::Report DriveSettings::restore(const Values& file)
             return report;
         const std::optional<bool> answered = Settings::save_and_listen(link);
         if (!answered) {
-            go_on(c_, link, report);
+            stopped(c_, report);
             return report;
         }
         report.saved = *answered;

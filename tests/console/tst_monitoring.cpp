@@ -4,7 +4,6 @@
 #include "link/waits.h"
 
 #include "../support/core_fixture.h"
-#include "../support/scripted_port.h"
 #include "../support/sim_line.h"
 
 #include <QTimer>
@@ -56,17 +55,6 @@ class TestMonitoring : public QObject, CoreFixture {
     }
 
     void tick() { console->monitoring().Timer1_Timer(); }
-
-    // The console on an open scripted line, for replies to each line.
-    ScriptedPort* scripted_line()
-    {
-        auto port = std::make_unique<ScriptedPort>();
-        ScriptedPort* raw = port.get();
-        start_console(std::move(port));
-        console->port_control().open();
-        view.take_messages();
-        return raw;
-    }
 
 private slots:
     void init() { start_console(); }
@@ -227,7 +215,7 @@ private slots:
         QFETCH(QString, inputs);
         // Every row starts from all red, so that "kept" and "painted green"
         // differ.
-        ScriptedPort* line = scripted_line();
+        ScriptedPort* line = start_on_scripted_port();
         view.state_lights.fill(true);
         view.input_lights.fill(true);
         line->reply_next(state_reply, 3);
@@ -243,7 +231,7 @@ private slots:
 
     void position_is_shown_as_the_drive_sends_it()
     {
-        ScriptedPort* line = scripted_line();
+        ScriptedPort* line = start_on_scripted_port();
         view.states_box = false;
         vars().station_num = 3;
         line->reply_next("ERR\r>", 3);
@@ -254,7 +242,7 @@ private slots:
 
     void version_box_only_for_its_members()
     {
-        ScriptedPort* line = scripted_line();
+        ScriptedPort* line = start_on_scripted_port();
         QVERIFY(!console->monitoring().get_and_show_RV_Group(1));
         QVERIFY(!console->monitoring().get_and_show_RV_Group(2));
         QVERIFY(line->writes.isEmpty());  // nothing asked for a box that is not there

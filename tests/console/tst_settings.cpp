@@ -63,15 +63,11 @@ class TestSettings : public QObject, CoreFixture {
         quiet_poll();
     }
 
-    // A console on a scripted port, opened; the port stays the console's.
     ScriptedPort* scripted_console()
     {
-        auto port = std::make_unique<ScriptedPort>();
-        ScriptedPort* raw = port.get();
-        start(std::move(port));
-        console->port_control().open();
-        view.take_messages();
-        return raw;
+        ScriptedPort* port = start_on_scripted_port();
+        quiet_poll();
+        return port;
     }
 
     // The poll sends nothing, so that the wire carries only what the pages

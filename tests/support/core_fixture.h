@@ -4,6 +4,7 @@
 #include "link/system_serial_port.h"
 
 #include "fake_view.h"
+#include "scripted_port.h"
 #include "sim_harness.h"
 
 #include <QStringList>
@@ -34,6 +35,17 @@ protected:
             console->shut_down();
         console.reset();
         port.reset();
+    }
+
+    // A console on a scripted port, opened; the port stays the console's.
+    ScriptedPort* start_on_scripted_port()
+    {
+        auto scripted = std::make_unique<ScriptedPort>();
+        ScriptedPort* raw = scripted.get();
+        start_console(std::move(scripted));
+        console->port_control().open();
+        view.take_messages();
+        return raw;
     }
 
     // "Open" with the path typed into "Comm".
