@@ -287,7 +287,7 @@ void Simulator::take_line(std::string line, double t_ms)
         return nullptr;
     };
     const auto deliver = [&](Station& station, bool answer) {
-        station.inbox.push_back({line, t_ms, answer});
+        station.inbox.push_back({line, t_ms, answer, lines_received_});
         work(station, t_ms);
     };
 
@@ -318,7 +318,7 @@ void Simulator::work(Station& station, double now_ms)
         }
         station.busy_until = t + result.busy_ms;
 
-        const bool muted = options_.mute_after > 0 && lines_received_ > static_cast<std::uint64_t>(options_.mute_after);
+        const bool muted = options_.mute_after > 0 && line.number > static_cast<std::uint64_t>(options_.mute_after);
         const bool answers = line.answer && !muted && !options_.silent.count(station.number)
                              && !(options_.mute_empty.count(station.number) && is_empty_line(line.text));
         if (!answers)

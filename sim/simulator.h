@@ -59,6 +59,7 @@ private:
         std::string text;
         double rx_ms;
         bool answer;  // false under broadcast
+        std::uint64_t number;  // counted from 1 as received, for --mute-after
     };
     struct Station {
         int number;

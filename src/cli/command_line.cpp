@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include "cli/cli_view.h"
 #include "protocol/command_lines.h"
 
 #include <QCommandLineParser>
@@ -67,6 +68,17 @@ int usage_error(const QString& text)
     return kBadUsage;
 }
 
+// --help and --version: their text on standard output, which must take it.
+int answered(const QString& text)
+{
+    print_out(text);
+    if (const QString failure = standard_output_failure(); !failure.isEmpty()) {
+        tell(QStringLiteral("cannot write standard output: %1").arg(failure));
+        return kBadUsage;
+    }
+    return kSuccess;
+}
+
 std::optional<int> whole_number(const QString& text)
 {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
@@ -102,15 +114,11 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
 
     if (!parser.parse(arguments))
         return usage_error(parser.errorText());
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return kSuccess;
-    }
-    if (parser.isSet(version)) {
-        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
-                    qPrintable(QCoreApplication::applicationVersion()));
-        return kSuccess;
-    }
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
+        return answered(parser.helpText());
+    if (parser.isSet(version))
+        return answered(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                      QCoreApplication::applicationVersion()));
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())

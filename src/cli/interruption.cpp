@@ -3,6 +3,7 @@
 #include "link/command_exchange.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 
 #ifdef Q_OS_UNIX
@@ -24,14 +25,18 @@ static_assert(std::atomic<CommandExchange*>::is_always_lock_free);
 
 void on_signal(int number)
 {
+    const int saved_errno = errno;  // the code it interrupted may be reading it
     if (!caught)
         caught = number;
     if (CommandExchange* exchange = stop_target.load())
         exchange->shut_down();
 #ifdef Q_OS_UNIX
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wake_pipe[1], &byte, 1);
+    if (wake_pipe[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake_pipe[1], &byte, 1);
+    }
 #endif
+    errno = saved_errno;
 }
 
 void handle(int number, void (*handler)(int))
@@ -57,8 +62,10 @@ Interruption::Interruption(CommandExchange& exchange)
     stop_target.store(&exchange);
 #ifdef Q_OS_UNIX
     if (::pipe(wake_pipe) == 0) {
-        for (const int fd : wake_pipe)
+        for (const int fd : wake_pipe) {
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        }
         notifier_ = std::make_unique<QSocketNotifier>(wake_pipe[0], QSocketNotifier::Read);
         connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
             char drain[16];

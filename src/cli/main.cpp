@@ -4,8 +4,15 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
+    // Output that cannot be written (a closed pipe too) is an error the
+    // tool reports with its status, not a silent death by SIGPIPE.
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mivo-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MIVO_VERSION));

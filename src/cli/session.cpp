@@ -277,8 +277,9 @@ int Session::watch()
                      [] { QCoreApplication::exit(kSuccess); });
     QObject::connect(&port_, &SerialPort::lost, &interruption_, [] { QCoreApplication::exit(kPortFailed); });
 
+    // A signal before the watch began interrupted the selection.
     if (interruption_.signal_number())
-        return kSuccess;
+        return interruption_.exit_status();
     signal_ends_run_ = true;
     const int status = QCoreApplication::exec();
     interruption_.disconnect();

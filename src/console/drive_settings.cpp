@@ -189,6 +189,13 @@ DriveSettings::Report DriveSettings::restore(const Values& file)
         if (!go_on(c_, link, report))
             return report;
         const std::optional<qint16> now = read_entry(link, e);
+        if (now) {
+            report.unanswered.clear();
+            report.written.append({e, *drive[std::size_t(e)], *f});
+            c_.view().show_parameter(group, index, QString::number(*now));
+            if (*now != *f)
+                report.not_taken << name;
+        }
         if (!go_on(c_, link, report))
             return report;
         if (!now) {
@@ -196,11 +203,6 @@ DriveSettings::Report DriveSettings::restore(const Values& file)
             report.failed_entry = name;
             return report;
         }
-        report.unanswered.clear();
-        report.written.append({e, *drive[std::size_t(e)], *f});
-        c_.view().show_parameter(group, index, QString::number(*now));
-        if (*now != *f)
-            report.not_taken << name;
     }
 
     // A half-taken set is not made permanent: the drive keeps its old values

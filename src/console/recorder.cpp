@@ -17,7 +17,9 @@ Recorder::Recorder() : clock_start_(QDateTime::currentMSecsSinceEpoch())
 
 void Recorder::append(const Sample& sample)
 {
-    if (!origin_ || sample.msecs_since_epoch < *origin_)
+    // The first sample's time stays the origin: rows already printed by a
+    // watch keep their meaning.
+    if (!origin_)
         origin_ = sample.msecs_since_epoch;
     if (samples_.size() < kCapacity) {
         samples_.append(sample);

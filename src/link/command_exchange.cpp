@@ -95,9 +95,26 @@ void CommandExchange::set_aside_late()
     log_read(bytes, WireLog::Direction::LateFromDrive);
 }
 
+namespace {
+// A value line never begins with the prompt: a prompt ahead of more bytes
+// closed an earlier line's reply (a write's, or one that came after its
+// value line).
+qsizetype stray_prompts(const QByteArray& bytes, qsizetype from)
+{
+    qsizetype n = from;
+    while (n < bytes.size() && bytes[n] == kPromptByte)
+        ++n;
+    return n < bytes.size() ? n : from;
+}
+}  // namespace
+
 QString CommandExchange::write_and_read(const QString& command, const QString& own_prefix, bool value_read)
 {
     set_aside_late();
+    // Written while an earlier reply is still owed: if this line's own reply
+    // does not come either, it is owed until the same deadline, so that a
+    // dropped reply costs the reads of that time and no more.
+    const bool owed_before = owed_ > 0;
     write_text(command + kCr);
     const QByteArray prefix = own_prefix.toLatin1();
     QByteArray bytes;
@@ -108,6 +125,8 @@ QString CommandExchange::write_and_read(const QString& command, const QString& o
         if (link_up())
             bytes = port_.readAll();
         late = late_part(bytes, prefix, owed);
+        if (value_read)
+            late = stray_prompts(bytes, late);
     } else {
         const Stopwatch clock;
         for (;;) {
@@ -115,6 +134,8 @@ QString CommandExchange::write_and_read(const QString& command, const QString& o
                 bytes += port_.readAll();
             owed = owed_;
             late = late_part(bytes, prefix, owed);
+            if (value_read)
+                late = stray_prompts(bytes, late);
             if (bytes.indexOf(kPromptByte, late) >= 0 || clock.is_over(kReplyWaitMs) || !link_up())
                 break;
             std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(std::chrono::milliseconds(kFastPollStepMs),
@@ -128,8 +149,9 @@ QString CommandExchange::write_and_read(const QString& command, const QString& o
     // Its reply may still come, during the next line's wait: that one must
     // not take it for its own.
     if (value_read && !text.contains(kCr) && link_up()) {
+        if (!owed_before)
+            owed_until_ = tick_count_ms() + kLateReplyLimitMs;
         ++owed_;
-        owed_until_ = tick_count_ms() + kLateReplyLimitMs;
     }
     return text;
 }

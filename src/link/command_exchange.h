@@ -29,7 +29,8 @@ public:
     static constexpr qint32 kPromptWindowMs = 100;
     static constexpr qint32 kHomingLimitMs = 600000;
     // An owed reply that has not come this long after its wait ended counts
-    // as lost: a drive that dropped a line must not cost every read after it.
+    // as lost, with every one owed since: a drive that dropped a line must
+    // not cost every read after it.
     static constexpr qint32 kLateReplyLimitMs = 250;
 
     // What send_mivo_command read and threw away (for "HM", all that came

@@ -2,13 +2,17 @@
 
 #include "link/line_settings.h"
 
+#include <QFile>
 #include <QSerialPort>
 
 #include <QtGlobal>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <unistd.h>
 #endif
 
 namespace mivo {
@@ -32,19 +36,40 @@ bool system_has_input(const QSerialPort& port)
 #endif
 }
 
-// One program on a port at a time: the lock is on the device itself, so a
-// second name for it (a symbolic link, /dev/serial/by-id/...) meets it too,
-// and it holds against root as well, which TIOCEXCL does not.
-bool lock_device(const QSerialPort& port)
+}  // namespace
+
+bool SystemSerialPort::lock_device(const QString& port_name)
 {
 #ifdef Q_OS_UNIX
-    return ::flock(static_cast<int>(port.handle()), LOCK_EX | LOCK_NB) == 0;
+    // One program on a port at a time: the lock is on the device itself, so
+    // a second name for it (a symbolic link, /dev/serial/by-id/...) meets it
+    // too, and it holds against root as well, which TIOCEXCL does not. It is
+    // taken before the port is set up, so that a refused second program
+    // changes nothing of the first one's line.
+    const QString path = port_name.startsWith(u'/') ? port_name : QStringLiteral("/dev/") + port_name;
+    unlock_device();
+    lock_fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (lock_fd_ < 0)
+        return true;  // the port's own open tells why it cannot be had
+    if (::flock(lock_fd_, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    const bool busy = errno == EWOULDBLOCK;
+    unlock_device();
+    return !busy;
 #else
-    Q_UNUSED(port);
+    Q_UNUSED(port_name);
     return true;  // the system opens a port for one program only
 #endif
 }
-}  // namespace
+
+void SystemSerialPort::unlock_device()
+{
+#ifdef Q_OS_UNIX
+    if (lock_fd_ >= 0)
+        ::close(lock_fd_);
+    lock_fd_ = -1;
+#endif
+}
 
 SystemSerialPort::SystemSerialPort(QObject* parent) : SerialPort(parent), port_(std::make_unique<QSerialPort>())
 {
@@ -55,6 +80,7 @@ SystemSerialPort::~SystemSerialPort()
 {
     port_->disconnect(this);
     port_->close();
+    unlock_device();
 }
 
 bool SystemSerialPort::open(const QString& port_name, const QString& settings)
@@ -63,6 +89,10 @@ bool SystemSerialPort::open(const QString& port_name, const QString& settings)
     const auto line = parse_line_settings(settings);
     if (!line) {
         error_text_ = QStringLiteral("Bad line settings \"%1\"").arg(settings);
+        return false;
+    }
+    if (!lock_device(port_name)) {
+        error_text_ = QStringLiteral("The port is in use by another program");
         return false;
     }
     port_->setPortName(port_name);
@@ -76,11 +106,7 @@ bool SystemSerialPort::open(const QString& port_name, const QString& settings)
     port_->setReadBufferSize(kReadCapBytes);
     if (!port_->open(QIODevice::ReadWrite)) {
         error_text_ = port_->errorString();
-        return false;
-    }
-    if (!lock_device(*port_)) {
-        port_->close();
-        error_text_ = QStringLiteral("The port is in use by another program");
+        unlock_device();
         return false;
     }
     return true;
@@ -90,6 +116,7 @@ void SystemSerialPort::close()
 {
     if (port_->isOpen())
         port_->close();
+    unlock_device();
 }
 
 bool SystemSerialPort::isOpen() const
@@ -141,6 +168,7 @@ void SystemSerialPort::on_error(int error)
     // until the port is closed, so close it at once.
     const QString reason = port_->errorString();
     port_->close();
+    unlock_device();
     emit lost(reason);
 }
 

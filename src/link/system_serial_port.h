@@ -25,9 +25,13 @@ public:
 
 private:
     void on_error(int error);
+    // False when another program holds the device.
+    bool lock_device(const QString& port_name);
+    void unlock_device();
 
     std::unique_ptr<QSerialPort> port_;
     QString error_text_;
+    int lock_fd_ = -1;  // a descriptor of the device that holds its lock
 };
 
 }  // namespace mivo

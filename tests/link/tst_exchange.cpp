@@ -153,11 +153,23 @@ private slots:
                 late << WireLog::visible(log.at(i).bytes);
         QCOMPARE(late, (QStringList{"1234\\r>", "5\\r>", "F\\r>"}));
 
-        // A drive that drops one reply costs no entry whose reply names it.
+        // A drive that drops one reply costs the reads until the owed one
+        // counts as lost, not every read after it; a reply that names its
+        // entry is never taken for another's.
+        port->reply_next({}, 3);
+        port->reply_next("5\r>", 3);
+        QVERIFY(!get("RV 0").complete);
+        QVERIFY(!get("RV 2").complete);
+        QTest::qWait(CommandExchange::kLateReplyLimitMs);
+        port->reply_next("7\r>", 3);
+        QCOMPARE(get("RV 5").value, QStringLiteral("7"));
         port->reply_next({}, 3);
         port->reply_next("P6=6\r>", 3);
         QVERIFY(!get("RD 0 5", "P5=").complete);
         QCOMPARE(get("RD 0 6", "P6=").value, QStringLiteral("6"));
+        // A prompt ahead of the value line closed an earlier line's reply.
+        port->reply_next(">1F\r>", 3);
+        QCOMPARE(get("RV 5").value, QStringLiteral("1F"));
         // A reply that waited before the write is no answer to a save.
         port->preload(">");
         port->reply_next({}, 3);
