@@ -49,10 +49,4 @@ bool CliView::ask(const QString& question)
     return answer;
 }
 
-void CliView::poll_reply(qint16 RV_Group_num, const std::optional<QString>& value_line)
-{
-    if (RV_Group_num == protocol::kValueVersion)
-        drive_version = value_line;
-}
-
 }  // namespace mivo::cli

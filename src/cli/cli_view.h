@@ -33,14 +33,11 @@ public:
 
     QList<int> station_list;
     QString transcript;
-    // The last "RV 4" that brought a value line; the selection reads it.
-    std::optional<QString> drive_version;
     // Each tick's sample, while watching.
     std::function<void(const Recorder::Sample&)> on_recorded;
 
     void show_message(const QString& text) override;
     bool ask(const QString& question) override;
-    void poll_reply(qint16 RV_Group_num, const std::optional<QString>& value_line) override;
     void recorded(const Recorder::Sample& sample) override
     {
         if (on_recorded)

@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include "cli/cli_view.h"
+#include "console/settings_file.h"
 #include "protocol/command_lines.h"
 
 #include <QCommandLineParser>
@@ -17,18 +18,24 @@ enum class Station { None, Drive, DriveOrAll };
 
 struct CommandInfo {
     const char* name;
-    const char* argument;  // the one argument's name, or nullptr for none
+    const char* arguments;  // their names, space-separated; "" for none
     Station station;
 };
 
 constexpr CommandInfo kCommands[] = {
-    {"scan", nullptr, Station::None},
-    {"read", nullptr, Station::Drive},
+    {"scan", "", Station::None},
+    {"read", "", Station::Drive},
     {"backup", "FILE", Station::Drive},
     {"compare", "FILE", Station::Drive},
     {"restore", "FILE", Station::Drive},
     {"send", "LINE", Station::DriveOrAll},
-    {"watch", nullptr, Station::Drive},
+    {"watch", "", Station::Drive},
+    {"status", "", Station::Drive},
+    {"servo", "on|off", Station::DriveOrAll},
+    {"home", "", Station::DriveOrAll},
+    {"move", "POS", Station::DriveOrAll},
+    {"write", "ENTRY VALUE", Station::Drive},
+    {"save", "", Station::Drive},
 };
 
 const char* const kDescription =
@@ -44,17 +51,35 @@ const char* const kDescription =
     "                   back; with --save the drive keeps them (\"SV\")\n"
     "  send LINE        one command line; prints what came back (station 32: all)\n"
     "  watch            the poll's reads as CSV, until Ctrl-C or --count rows\n"
+    "  status           position, state word and input word, with the names of\n"
+    "                   the set bits\n"
+    "  servo on|off     switches the motor on (\"EN 1\") or off (\"EN 0\")\n"
+    "  home             homes the drive (\"HM\") and waits for it, --timeout S\n"
+    "                   (default 600)\n"
+    "  move POS         moves the drive to POS (\"MA\"); --speed V first sets the\n"
+    "                   speed (\"VA\"); --wait reads the position until it is within\n"
+    "                   --tolerance T (default 0) or --timeout S (default 60) passes\n"
+    "  write ENTRY VALUE  one entry (P3, V1) written and read back\n"
+    "  save             makes the drive keep its settings (\"SV\")\n"
+    "\n"
+    "home and move MOVE THE DRIVE. The tool never switches the servo on by itself:\n"
+    "that is \"servo on\", when you mean it.\n"
     "\n"
     "PORT is what the console's \"Comm\" box takes: a number N (/dev/ttyS<N-1>) or\n"
-    "a device path. Data goes to standard output, messages to standard error.\n"
+    "a device path. Data goes to standard output, messages to standard error;\n"
+    "--json makes the data one JSON document (watch: one object a line).\n"
     "\n"
     "Exit status:\n"
     "  0  success; compare: the drive holds the file's values\n"
-    "  1  compare found differences, or a restored value did not read back\n"
-    "  2  bad usage, or a file that cannot be read, parsed or written;\n"
-    "     nothing was written to the drive\n"
-    "  3  the port could not be opened, or was lost\n"
-    "  4  the drive did not answer";
+    "  1  the drive answered but did not do what was asked: compare found\n"
+    "     differences, an entry was not taken (a restore then saves nothing),\n"
+    "     a move did not reach its position in time\n"
+    "  2  bad usage, or a file that cannot be read, parsed or written\n"
+    "     (nothing was written to the drive), or standard output failed\n"
+    "  3  the port could not be opened (another program has it), or was lost\n"
+    "  4  the drive did not answer\n"
+    "  130, 143  SIGINT or SIGTERM stopped it after the line in flight;\n"
+    "     nothing was saved (a watch ends with 0)";
 
 void tell(const QString& text)
 {
@@ -87,6 +112,36 @@ std::optional<int> whole_number(const QString& text)
     return text.toInt();
 }
 
+// A number of the command line: whole ("250", "-250") or not ("0.5").
+std::optional<double> number(const QString& text, bool whole)
+{
+    static const QRegularExpression whole_form(QStringLiteral("^[+-]?[0-9]{1,10}$"));
+    static const QRegularExpression decimal_form(QStringLiteral("^[+-]?([0-9]{1,10}(\\.[0-9]*)?|\\.[0-9]+)$"));
+    if (!(whole ? whole_form : decimal_form).match(text).hasMatch())
+        return std::nullopt;
+    return text.toDouble();
+}
+
+// A negative number is a value ("move -250"), not an option: it goes behind
+// "--", where the parser takes it as it is, unless it is an option's value.
+QStringList negative_numbers_as_values(const QStringList& arguments, const QStringList& options_with_values)
+{
+    static const QRegularExpression negative(QStringLiteral("^-[0-9.]"));
+    QStringList options, values;
+    bool after_dashes = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        const bool option_value = i > 0 && options_with_values.contains(arguments[i - 1]);
+        if (after_dashes || (negative.match(a).hasMatch() && !option_value && i > 0))
+            values << a;
+        else if (a == u"--")
+            after_dashes = true;
+        else
+            options << a;
+    }
+    return values.isEmpty() ? arguments : options + QStringList{QStringLiteral("--")} + values;
+}
+
 }  // namespace
 
 std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
@@ -99,20 +154,39 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
                                   QStringLiteral("The serial port: a number or a device path."),
                                   QStringLiteral("PORT"));
     const QCommandLineOption station({QStringLiteral("s"), QStringLiteral("station")},
-                                     QStringLiteral("The station, 0 to 31 (send also takes 32, all stations)."),
+                                     QStringLiteral("The station, 0 to 31 (send, servo, home and move also take 32, "
+                                                    "all stations)."),
                                      QStringLiteral("N"));
     const QCommandLineOption fast(QStringLiteral("fast"),
-                                  QStringLiteral("Take each reply as soon as the drive's prompt has come, instead "
-                                                 "of the window's fixed 50 ms wait."));
+                                  QStringLiteral("Take each reply as soon as the drive's prompt has come, with the "
+                                                 "reply wait as the limit."));
+    const QCommandLineOption reply_wait(QStringLiteral("reply-wait"),
+                                        QStringLiteral("How long each line waits for its reply, 1 to 5000 ms "
+                                                       "(default 50): more for a converter or a radio link."),
+                                        QStringLiteral("MS"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("The data as JSON."));
     const QCommandLineOption save(QStringLiteral("save"),
                                   QStringLiteral("restore: make the drive keep what was written."));
     const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("watch: stop after N rows."),
                                    QStringLiteral("N"));
-    parser.addOptions({port, station, fast, save, count});
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("home, move --wait: the limit in seconds, from \"HM\" or \"MA\"."),
+                                     QStringLiteral("S"));
+    const QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("move: the speed (\"VA V\") first."),
+                                   QStringLiteral("V"));
+    const QCommandLineOption wait(QStringLiteral("wait"), QStringLiteral("move: until the position is reached."));
+    const QCommandLineOption tolerance(QStringLiteral("tolerance"),
+                                       QStringLiteral("move --wait: how close counts as reached (default 0)."),
+                                       QStringLiteral("T"));
+    parser.addOptions({port, station, fast, reply_wait, json, save, count, timeout, speed, wait, tolerance});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do, see above."),
-                                 QStringLiteral("COMMAND [ARG]"));
+                                 QStringLiteral("COMMAND [ARG...]"));
 
-    if (!parser.parse(arguments))
+    QStringList with_values;
+    for (const QCommandLineOption* o : {&port, &station, &reply_wait, &count, &timeout, &speed, &tolerance})
+        for (const QString& name : o->names())
+            with_values << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    if (!parser.parse(negative_numbers_as_values(arguments, with_values)))
         return usage_error(parser.errorText());
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
         return answered(parser.helpText());
@@ -132,15 +206,37 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
             info = &c;
     if (!info)
         return usage_error(QStringLiteral("unknown command \"%1\"").arg(inv.command));
-    const qsizetype wanted = info->argument ? 1 : 0;
+    const QString argument_names = QLatin1String(info->arguments);
+    const qsizetype wanted = argument_names.isEmpty() ? 0 : argument_names.count(u' ') + 1;
     if (inv.args.size() != wanted) {
-        return usage_error(info->argument ? QStringLiteral("%1 takes one argument, %2").arg(inv.command, info->argument)
-                                          : QStringLiteral("%1 takes no argument").arg(inv.command));
+        return usage_error(wanted == 0 ? QStringLiteral("%1 takes no argument").arg(inv.command)
+                                       : QStringLiteral("%1 takes %2").arg(inv.command, argument_names));
     }
 
     // One command line: a CR or LF inside would send two.
     if (inv.command == u"send" && (inv.args.first().contains(u'\r') || inv.args.first().contains(u'\n')))
         return usage_error(QStringLiteral("send takes one line: LINE holds a line end"));
+    if (inv.command == u"servo") {
+        if (inv.args.first() != u"on" && inv.args.first() != u"off")
+            return usage_error(QStringLiteral("servo takes on or off, not \"%1\"").arg(inv.args.first()));
+        inv.servo_on = inv.args.first() == u"on";
+    }
+    if (inv.command == u"write") {
+        inv.entry = settings_file::entry_named(inv.args[0]);
+        if (inv.entry < 0)
+            return usage_error(QStringLiteral("write takes an entry P0 to P15 or V0 to V6, not \"%1\"").arg(inv.args[0]));
+        const std::optional<double> v = number(inv.args[1], true);
+        if (!v || *v < -32768 || *v > 32767)
+            return usage_error(QStringLiteral("write takes a whole number from -32768 to 32767, not \"%1\"")
+                                   .arg(inv.args[1]));
+        inv.value = qint16(*v);
+    }
+    if (inv.command == u"move") {
+        const std::optional<double> p = number(inv.args.first(), true);
+        if (!p || *p < -2147483648.0 || *p > 2147483647.0)
+            return usage_error(QStringLiteral("move takes a whole 32-bit position, not \"%1\"").arg(inv.args.first()));
+        inv.position = qint32(*p);
+    }
 
     inv.port = parser.value(port);
     if (inv.port.trimmed().isEmpty())
@@ -160,16 +256,64 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
         return usage_error(QStringLiteral("%1 needs --station N").arg(inv.command));
     }
 
+    // Each option belongs to its commands.
+    const auto only_for = [&](const QCommandLineOption& o, std::initializer_list<const char*> commands) {
+        if (!parser.isSet(o))
+            return true;
+        for (const char* c : commands)
+            if (inv.command == QLatin1String(c))
+                return true;
+        return false;
+    };
+    const struct {
+        const QCommandLineOption* option;
+        std::initializer_list<const char*> commands;
+        const char* said;
+    } kOwners[] = {
+        {&save, {"restore"}, "--save is for restore only"},
+        {&count, {"watch"}, "--count is for watch only"},
+        {&timeout, {"home", "move"}, "--timeout is for home and move only"},
+        {&speed, {"move"}, "--speed is for move only"},
+        {&wait, {"move"}, "--wait is for move only"},
+        {&tolerance, {"move"}, "--tolerance is for move only"},
+    };
+    for (const auto& owner : kOwners)
+        if (!only_for(*owner.option, owner.commands))
+            return usage_error(QLatin1String(owner.said));
+
     inv.fast = parser.isSet(fast);
+    inv.json = parser.isSet(json);
     inv.save = parser.isSet(save);
-    if (inv.save && inv.command != u"restore")
-        return usage_error(QStringLiteral("--save is for restore only"));
+    inv.wait = parser.isSet(wait);
+    if (parser.isSet(reply_wait)) {
+        inv.reply_wait_ms = whole_number(parser.value(reply_wait));
+        if (!inv.reply_wait_ms || *inv.reply_wait_ms < 1 || *inv.reply_wait_ms > 5000)
+            return usage_error(QStringLiteral("--reply-wait takes 1 to 5000 ms, not \"%1\"").arg(parser.value(reply_wait)));
+    }
     if (parser.isSet(count)) {
-        if (inv.command != u"watch")
-            return usage_error(QStringLiteral("--count is for watch only"));
         inv.count = whole_number(parser.value(count));
         if (!inv.count || *inv.count < 1)
             return usage_error(QStringLiteral("--count takes a number of rows from 1, not \"%1\"").arg(parser.value(count)));
+    }
+    inv.timeout_ms = inv.command == u"home" ? 600'000 : 60'000;
+    if (parser.isSet(timeout)) {
+        const std::optional<double> s = number(parser.value(timeout), false);
+        if (!s || *s <= 0 || *s > 86400)
+            return usage_error(QStringLiteral("--timeout takes seconds, more than 0 and at most 86400, not \"%1\"")
+                                   .arg(parser.value(timeout)));
+        inv.timeout_ms = qint32(*s * 1000);
+    }
+    if (parser.isSet(tolerance)) {
+        const std::optional<double> t = number(parser.value(tolerance), false);
+        if (!t || *t < 0)
+            return usage_error(QStringLiteral("--tolerance takes a number from 0, not \"%1\"").arg(parser.value(tolerance)));
+        inv.tolerance = *t;
+    }
+    if (parser.isSet(speed)) {
+        const QString v = parser.value(speed);
+        if (v.isEmpty() || v.contains(u'\r') || v.contains(u'\n') || !protocol::unsendable_character(v).isEmpty())
+            return usage_error(QStringLiteral("--speed takes one line of Latin-1 text, not \"%1\"").arg(v));
+        inv.speed = v;
     }
     return inv;
 }

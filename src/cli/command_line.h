@@ -11,7 +11,7 @@ namespace mivo::cli {
 // What the tool's exit status tells a script.
 enum ExitStatus : int {
     kSuccess = 0,
-    kDifferences = 1,  // compare found some; a restored value did not read back
+    kDifferences = 1,  // the drive answered but did not do what was asked
     kBadUsage = 2,     // or a bad file: nothing was written to the drive
     kPortFailed = 3,   // the port could not be opened, or went away
     kNoAnswer = 4,
@@ -23,8 +23,22 @@ struct Invocation {
     QString port;  // as the "Comm" box takes it
     std::optional<int> station;
     bool fast = false;
-    bool save = false;
-    std::optional<int> count;
+    bool json = false;
+    std::optional<int> reply_wait_ms;
+    bool save = false;           // restore --save
+    std::optional<int> count;    // watch --count
+    // servo
+    bool servo_on = false;
+    // write
+    int entry = -1;
+    qint16 value = 0;
+    // move
+    qint32 position = 0;
+    std::optional<QString> speed;
+    bool wait = false;
+    double tolerance = 0;
+    // home, move --wait: the limit in milliseconds
+    qint32 timeout_ms = 0;
 };
 
 // The invocation, or the status to exit with at once: --help and --version

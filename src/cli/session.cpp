@@ -4,6 +4,8 @@
 #include "protocol/command_lines.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <csignal>
 #include <utility>
@@ -12,6 +14,8 @@
 namespace mivo::cli {
 
 namespace {
+
+using Failure = DriveOperations::Failure;
 
 void tell(const QString& text)
 {
@@ -45,6 +49,26 @@ QString entry_label(int entry)
                              : QStringLiteral("%1 (%2)").arg(settings_file::name_of(entry), caption);
 }
 
+// A number, or null for a value that did not come.
+template <typename T>
+QJsonValue json_or_null(const std::optional<T>& v)
+{
+    return v ? QJsonValue(double(*v)) : QJsonValue(QJsonValue::Null);
+}
+
+QString number_text(const std::optional<double>& v)
+{
+    return v ? QString::number(*v, 'g', 15) : QStringLiteral("-");
+}
+
+QString word_text(const std::optional<quint32>& word, const QStringList& names)
+{
+    if (!word)
+        return QStringLiteral("-");
+    const QString hex = QString::number(*word, 16).toUpper();
+    return names.isEmpty() ? hex : QStringLiteral("%1 (%2)").arg(hex, names.join(u' '));
+}
+
 }  // namespace
 
 Session::Session(const Invocation& invocation)
@@ -53,6 +77,8 @@ Session::Session(const Invocation& invocation)
     console_.set_view(&view_);
     console_.Form_Load();
     console_.exchange().set_fast(inv_.fast);
+    if (inv_.reply_wait_ms)
+        console_.exchange().set_reply_wait_ms(*inv_.reply_wait_ms);
 }
 
 Session::~Session()
@@ -104,6 +130,10 @@ int Session::run()
         tell(QStringLiteral("stopped by %1").arg(interruption_.signal_number() == SIGINT ? "SIGINT" : "SIGTERM"));
         return interruption_.exit_status();
     }
+    // The document says what happened also when the drive did not do all
+    // that was asked.
+    if (document_ && (status == kSuccess || status == kDifferences))
+        print_out(QString::fromUtf8(QJsonDocument(*document_).toJson(QJsonDocument::Indented)));
     // The data a script reads is not there: as bad as a file not written.
     if (const QString failure = standard_output_failure(); !failure.isEmpty()) {
         tell(QStringLiteral("cannot write standard output: %1").arg(failure));
@@ -116,20 +146,33 @@ int Session::run()
 int Session::run_command(const std::optional<settings_file::Values>& file)
 {
     int status = kSuccess;
-    if (inv_.command == u"scan")
+    const QString& c = inv_.command;
+    if (c == u"scan")
         status = scan();
-    else if (inv_.command == u"read")
+    else if (c == u"read")
         status = read();
-    else if (inv_.command == u"backup")
+    else if (c == u"backup")
         status = back_up();
-    else if (inv_.command == u"compare")
+    else if (c == u"compare")
         status = compare(*file);
-    else if (inv_.command == u"restore")
+    else if (c == u"restore")
         status = restore(*file);
-    else if (inv_.command == u"send")
+    else if (c == u"send")
         status = send();
-    else if (inv_.command == u"watch")
+    else if (c == u"watch")
         status = watch();
+    else if (c == u"status")
+        status = status_command();
+    else if (c == u"servo")
+        status = servo();
+    else if (c == u"home")
+        status = home();
+    else if (c == u"move")
+        status = move();
+    else if (c == u"write")
+        status = write();
+    else if (c == u"save")
+        status = save();
     // Whatever the command made of it, a port gone is a port gone.
     return linked() ? status : kPortFailed;
 }
@@ -142,15 +185,16 @@ int Session::open_and_select()
         return kPortFailed;
     if (!inv_.station)
         return kSuccess;
-    view_.station = QString::number(*inv_.station);
-    view_.drive_version.reset();
-    console_.stations().set_station_click();
-    if (!linked())
+    const DriveOperations::Selection s = console_.operations().select_station(QString::number(*inv_.station));
+    // Nothing polls unless asked to: a command's lines are its own.
+    console_.Timer1().stop();
+    if (!linked() || s.failure == Failure::LinkLost || s.failure == Failure::Interrupted)
         return kPortFailed;
-    // The selection reads the drive's version; without one the station is
-    // selected but nobody is there (the core has said so).
-    if (*inv_.station != protocol::kBroadcastStation && !view_.drive_version)
+    if (s.failure == Failure::NoAnswer) {
+        print_err(QStringLiteral("Station %1 did not answer.\n").arg(*inv_.station));
         return kNoAnswer;
+    }
+    drive_version_ = s.version.value_or(QString());
     return kSuccess;
 }
 
@@ -171,15 +215,41 @@ int Session::status_of(const DriveSettings::Report& report, const QString& what)
     return kBadUsage;
 }
 
+int Session::status_of(Failure failure, const QString& what) const
+{
+    switch (failure) {
+    case Failure::None: return kSuccess;
+    case Failure::NoAnswer:
+        tell(QStringLiteral("%1: no answer from station %2").arg(what).arg(*inv_.station));
+        return kNoAnswer;
+    case Failure::LinkLost: return kPortFailed;
+    case Failure::Refused: return kBadUsage;
+    case Failure::Interrupted: return interruption_.exit_status();
+    }
+    return kBadUsage;
+}
+
+QJsonObject Session::station_document() const
+{
+    return QJsonObject{{QStringLiteral("station"), *inv_.station}};
+}
+
 int Session::scan()
 {
     if (!console_.stations().search_and_show_all_station())
         return kPortFailed;
     QString out;
-    for (int n : std::as_const(view_.station_list))
-        if (n >= protocol::kFirstStation && n <= protocol::kLastStation)
+    QJsonArray stations;
+    for (int n : std::as_const(view_.station_list)) {
+        if (n >= protocol::kFirstStation && n <= protocol::kLastStation) {
             out += QString::number(n) + u'\n';
-    print_out(out);
+            stations.append(n);
+        }
+    }
+    if (inv_.json)
+        document_ = QJsonObject{{QStringLiteral("stations"), stations}};
+    else
+        print_out(out);
     return kSuccess;
 }
 
@@ -189,13 +259,16 @@ int Session::read()
     const settings_file::Values values = console_.drive_settings().read_drive(report);
     if (const int status = status_of(report, QStringLiteral("Read")); status != kSuccess)
         return status;
-    settings_file::Header header;
-    header.writer = writer();
-    header.station = *inv_.station;
-    header.drive_version = view_.drive_version.value_or(QString());
-    const QDateTime now = QDateTime::currentDateTime();
-    header.written_at = now.toOffsetFromUtc(now.offsetFromUtc());
-    print_out(settings_file::format(values, header));
+    if (inv_.json) {
+        QJsonObject entries;
+        for (int e = 0; e < settings_file::kEntries; ++e)
+            entries.insert(settings_file::name_of(e), json_or_null(values[std::size_t(e)]));
+        document_ = station_document();
+        document_->insert(QStringLiteral("drive"), drive_version_);
+        document_->insert(QStringLiteral("entries"), entries);
+        return kSuccess;
+    }
+    print_out(settings_file::format(values, settings_file::header_now(writer(), *inv_.station, drive_version_)));
     return kSuccess;
 }
 
@@ -203,18 +276,35 @@ int Session::back_up()
 {
     const QString& path = inv_.args.first();
     const int status = status_of(console_.drive_settings().back_up(path, writer()), QStringLiteral("Backup"));
-    if (status == kSuccess)
-        print_err(QStringLiteral("Station %1 backed up to %2.\n").arg(*inv_.station).arg(path));
-    return status;
+    if (status != kSuccess)
+        return status;
+    print_err(DriveSettings::backed_up_text(*inv_.station, path) + u'\n');
+    if (inv_.json) {
+        document_ = station_document();
+        document_->insert(QStringLiteral("file"), path);
+        document_->insert(QStringLiteral("entries"), settings_file::kEntries);
+    }
+    return kSuccess;
 }
 
 int Session::compare(const settings_file::Values& file)
 {
     const DriveSettings::Report report = console_.drive_settings().compare(file);
     const int status = status_of(report, QStringLiteral("Compare"));
-    if (status == kSuccess) {
+    if (status != kSuccess && status != kDifferences)
+        return status;
+    if (inv_.json) {
+        QJsonArray differences;
+        for (const DriveSettings::Entry& e : report.differences)
+            differences.append(QJsonObject{{QStringLiteral("entry"), settings_file::name_of(e.entry)},
+                                           {QStringLiteral("drive"), e.drive},
+                                           {QStringLiteral("file"), e.file}});
+        document_ = station_document();
+        document_->insert(QStringLiteral("same"), status == kSuccess);
+        document_->insert(QStringLiteral("differences"), differences);
+    } else if (status == kSuccess) {
         print_out(QStringLiteral("Station %1 holds the values of %2.\n").arg(*inv_.station).arg(inv_.args.first()));
-    } else if (status == kDifferences) {
+    } else {
         QString out;
         for (const DriveSettings::Entry& e : report.differences)
             out += QStringLiteral("%1: drive %2, file %3\n").arg(entry_label(e.entry)).arg(e.drive).arg(e.file);
@@ -232,24 +322,35 @@ int Session::restore(const settings_file::Values& file)
         print_err(QStringLiteral("Nothing to write: station %1 holds the values of %2.\n")
                       .arg(*inv_.station)
                       .arg(inv_.args.first()));
+    if (inv_.json && (status == kSuccess || status == kDifferences)) {
+        QJsonArray written;
+        for (const DriveSettings::Entry& e : report.written)
+            written.append(settings_file::name_of(e.entry));
+        document_ = station_document();
+        document_->insert(QStringLiteral("written"), written);
+        document_->insert(QStringLiteral("not_taken"), QJsonArray::fromStringList(report.not_taken));
+        document_->insert(QStringLiteral("saved"), report.saved);
+        document_->insert(QStringLiteral("reset_needed"), report.reset_needed);
+    }
     return status;
 }
 
 int Session::send()
 {
-    view_.command = inv_.args.first();
-    view_.transcript.clear();
-    console_.terminal().send();
-    if (!linked())
-        return kPortFailed;
-    // The transcript has the line as sent, CR LF, then what came back.
-    const QString received = view_.transcript.mid(view_.command.size() + 2);
-    QString shown = as_lines(received);
-    if (!shown.isEmpty() && !shown.endsWith(u'\n'))
-        shown += u'\n';
-    print_out(shown);
-    if (received.isEmpty() && *inv_.station != protocol::kBroadcastStation) {
+    const DriveOperations::Sent reply = console_.operations().send_line(inv_.args.first());
+    if (!reply.ok())
+        return status_of(reply.failure, QStringLiteral("send"));
+    if (inv_.json) {
+        document_ = QJsonObject{{QStringLiteral("lines"), QJsonArray::fromStringList(reply.lines)}};
+    } else {
+        QString shown = as_lines(reply.received);
+        if (!shown.isEmpty() && !shown.endsWith(u'\n'))
+            shown += u'\n';
+        print_out(shown);
+    }
+    if (reply.received.isEmpty() && *inv_.station != protocol::kBroadcastStation) {
         tell(QStringLiteral("no reply from station %1").arg(*inv_.station));
+        document_.reset();
         return kNoAnswer;
     }
     return kSuccess;
@@ -260,9 +361,20 @@ int Session::watch()
     int rows = 0;
     Recorder& recorder = console_.recorder();
     recorder.clear();
-    print_out(Recorder::csv_header() + u'\n');
+    if (!inv_.json)
+        print_out(Recorder::csv_header() + u'\n');
     view_.on_recorded = [&](const Recorder::Sample& sample) {
-        print_out(recorder.csv_row(sample) + u'\n');
+        if (inv_.json) {
+            const QJsonObject row{
+                {QStringLiteral("time_ms"), recorder.csv_row(sample).section(u',', 0, 0).toLongLong()},
+                {QStringLiteral("station"), *inv_.station},
+                {QStringLiteral("position"), json_or_null(sample.position)},
+                {QStringLiteral("state"), json_or_null(sample.state)},
+                {QStringLiteral("inputs"), json_or_null(sample.inputs)}};
+            print_out(QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact)) + u'\n');
+        } else {
+            print_out(recorder.csv_row(sample) + u'\n');
+        }
         if (!standard_output_failure().isEmpty())
             QCoreApplication::exit(kBadUsage);
         else if (inv_.count && ++rows >= *inv_.count)
@@ -281,11 +393,132 @@ int Session::watch()
     if (interruption_.signal_number())
         return interruption_.exit_status();
     signal_ends_run_ = true;
+    console_.Timer1().start();
     const int status = QCoreApplication::exec();
     interruption_.disconnect();
     view_.watching = false;
     view_.on_recorded = nullptr;
     return status;
+}
+
+int Session::status_command()
+{
+    const DriveOperations::Status s = console_.operations().read_status();
+    if (const int status = status_of(s.failure, QStringLiteral("status")); status != kSuccess)
+        return status;
+    const QStringList state_bits = s.state ? DriveOperations::state_bit_names(*s.state) : QStringList();
+    const QStringList input_bits = s.inputs ? DriveOperations::input_bit_names(*s.inputs) : QStringList();
+    if (inv_.json) {
+        document_ = station_document();
+        document_->insert(QStringLiteral("position"), json_or_null(s.position));
+        document_->insert(QStringLiteral("state"), json_or_null(s.state));
+        document_->insert(QStringLiteral("inputs"), json_or_null(s.inputs));
+        document_->insert(QStringLiteral("state_bits"), QJsonArray::fromStringList(state_bits));
+        document_->insert(QStringLiteral("input_bits"), QJsonArray::fromStringList(input_bits));
+    } else {
+        print_out(QStringLiteral("position %1\nstate %2\ninputs %3\n")
+                      .arg(number_text(s.position), word_text(s.state, state_bits),
+                           word_text(s.inputs ? std::optional<quint32>(*s.inputs) : std::nullopt, input_bits)));
+    }
+    return kSuccess;
+}
+
+int Session::servo()
+{
+    const DriveOperations::Result r = console_.operations().servo(inv_.servo_on);
+    if (const int status = status_of(r.failure, QStringLiteral("servo")); status != kSuccess)
+        return status;
+    if (inv_.json) {
+        document_ = station_document();
+        document_->insert(QStringLiteral("servo"), inv_.servo_on);
+    }
+    return kSuccess;
+}
+
+int Session::home()
+{
+    const DriveOperations::Homed h = console_.operations().home(inv_.timeout_ms);
+    if (h.failure == Failure::NoAnswer) {
+        tell(QStringLiteral("home: no prompt from station %1 within %2 s")
+                 .arg(*inv_.station)
+                 .arg(inv_.timeout_ms / 1000.0));
+        return kNoAnswer;
+    }
+    if (const int status = status_of(h.failure, QStringLiteral("home")); status != kSuccess)
+        return status;
+    if (inv_.json) {
+        document_ = station_document();
+        document_->insert(QStringLiteral("done"), h.done);
+        document_->insert(QStringLiteral("time_ms"), h.time_ms);
+    } else {
+        print_out(QStringLiteral("homed in %1 ms\n").arg(h.time_ms));
+    }
+    return kSuccess;
+}
+
+int Session::move()
+{
+    DriveOperations::MoveRequest request;
+    request.position = inv_.position;
+    request.speed = inv_.speed;
+    request.wait = inv_.wait;
+    request.tolerance = inv_.tolerance;
+    request.timeout_ms = inv_.timeout_ms;
+    const DriveOperations::Moved m = console_.operations().move(request);
+    if (const int status = status_of(m.failure, QStringLiteral("move")); status != kSuccess)
+        return status;
+    const bool reached = !inv_.wait || m.reached;
+    if (inv_.json) {
+        document_ = station_document();
+        document_->insert(QStringLiteral("target"), inv_.position);
+        if (inv_.wait) {
+            document_->insert(QStringLiteral("position"), json_or_null(m.position));
+            document_->insert(QStringLiteral("reached"), m.reached);
+            document_->insert(QStringLiteral("time_ms"), m.time_ms);
+        }
+    } else if (inv_.wait) {
+        print_out(m.reached ? QStringLiteral("reached %1 in %2 ms\n").arg(number_text(m.position)).arg(m.time_ms)
+                            : QStringLiteral("stopped at %1, short of %2, after %3 ms\n")
+                                  .arg(number_text(m.position))
+                                  .arg(inv_.position)
+                                  .arg(m.time_ms));
+    }
+    return reached ? kSuccess : kDifferences;
+}
+
+int Session::write()
+{
+    const DriveOperations::Written w = console_.operations().write_entry(inv_.entry, inv_.value);
+    if (const int status = status_of(w.failure, QStringLiteral("write")); status != kSuccess)
+        return status;
+    const QString name = settings_file::name_of(inv_.entry);
+    if (inv_.json) {
+        document_ = station_document();
+        document_->insert(QStringLiteral("entry"), name);
+        document_->insert(QStringLiteral("value"), inv_.value);
+        document_->insert(QStringLiteral("taken"), w.taken);
+    } else {
+        print_out(w.taken ? QStringLiteral("%1=%2 taken\n").arg(name).arg(inv_.value)
+                          : QStringLiteral("%1=%2 not taken: the drive holds %3\n")
+                                .arg(name)
+                                .arg(inv_.value)
+                                .arg(number_text(w.read_back)));
+    }
+    return w.taken ? kSuccess : kDifferences;
+}
+
+int Session::save()
+{
+    const DriveOperations::Saved s = console_.operations().save();
+    if (const int status = status_of(s.failure, QStringLiteral("save")); status != kSuccess)
+        return status;
+    if (inv_.json) {
+        document_ = station_document();
+        document_->insert(QStringLiteral("saved"), s.answered);
+    } else {
+        print_out(QStringLiteral("saved\n"));
+    }
+    return kSuccess;
 }
 
 }  // namespace mivo::cli

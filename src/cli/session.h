@@ -8,6 +8,10 @@
 #include "console/settings_file.h"
 #include "link/system_serial_port.h"
 
+#include <QJsonObject>
+
+#include <optional>
+
 namespace mivo::cli {
 
 // One run of the tool: the console core on the system's serial port, the
@@ -32,9 +36,18 @@ private:
     int restore(const settings_file::Values& file);
     int send();
     int watch();
+    int status_command();
+    int servo();
+    int home();
+    int move();
+    int write();
+    int save();
 
     bool linked();
+    // The exit status of an outcome, told on standard error where it failed.
     int status_of(const DriveSettings::Report& report, const QString& what) const;
+    int status_of(DriveOperations::Failure failure, const QString& what) const;
+    QJsonObject station_document() const;
     QString writer() const;
 
     const Invocation& inv_;
@@ -44,6 +57,9 @@ private:
     Interruption interruption_;
     // A watch ends by Ctrl-C: a signal then is no failure.
     bool signal_ends_run_ = false;
+    QString drive_version_;
+    // --json: the command's document, printed once it is done.
+    std::optional<QJsonObject> document_;
 };
 
 }  // namespace mivo::cli

@@ -10,9 +10,10 @@ Console::Console(SerialPort& port, QObject* parent)
       exchange_(port),
       context_(port, exchange_),
       port_control_(context_),
-      terminal_(context_),
       monitoring_(context_),
-      stations_(context_, monitoring_),
+      operations_(context_, monitoring_),
+      terminal_(context_, operations_),
+      stations_(context_, operations_),
       settings_(context_),
       motion_(context_, monitoring_),
       drive_settings_(context_)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/console_context.h"
+#include "console/drive_operations.h"
 #include "console/drive_settings.h"
 #include "console/monitoring.h"
 #include "console/motion.h"
@@ -41,6 +42,8 @@ public:
     void shut_down();
 
     PortControl& port_control() { return port_control_; }
+    // The drive operations, for front ends that call instead of clicking.
+    DriveOperations& operations() { return operations_; }
     Terminal& terminal() { return terminal_; }
     Stations& stations() { return stations_; }
     Monitoring& monitoring() { return monitoring_; }
@@ -64,8 +67,9 @@ private:
     CommandExchange exchange_;
     ConsoleContext context_;
     PortControl port_control_;
-    Terminal terminal_;
     Monitoring monitoring_;
+    DriveOperations operations_;
+    Terminal terminal_;
     Stations stations_;
     Settings settings_;
     Motion motion_;

@@ -132,12 +132,8 @@ DriveSettings::Report DriveSettings::back_up(const QString& path, const QString&
     const CommandExchange::Reply version = op.link.get_mivo_response(protocol::read_value_line(protocol::kValueVersion), {});
     if (!go_on(c_, op.link, report))
         return report;
-    settings_file::Header header;
-    header.writer = writer;
-    header.station = c_.vars.station_num;
-    header.drive_version = version.complete ? version.value : QString();
-    const QDateTime now = QDateTime::currentDateTime();
-    header.written_at = now.toOffsetFromUtc(now.offsetFromUtc());
+    const settings_file::Header header =
+        settings_file::header_now(writer, c_.vars.station_num, version.complete ? version.value : QString());
 
     // Written whole or not at all: an old file stays as it was.
     WholeFile file(path);
@@ -239,6 +235,11 @@ DriveSettings::Report DriveSettings::restore_file(const QString& path)
     Report report;
     const std::optional<Values> file = load(path, report);
     return file ? restore(*file) : report;
+}
+
+QString DriveSettings::backed_up_text(int station, const QString& path)
+{
+    return QStringLiteral("Station %1 backed up to %2.").arg(station).arg(path);
 }
 
 QString DriveSettings::summary(const Report& report, const QString& what)

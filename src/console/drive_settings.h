@@ -59,6 +59,8 @@ public:
     // no number on (the drive stopped answering) or after a lost link.
     settings_file::Values read_drive(Report& report);
 
+    // What a backup that worked says.
+    static QString backed_up_text(int station, const QString& path);
     // One line a report says in words, for a message or standard error.
     static QString summary(const Report& report, const QString& what);
 

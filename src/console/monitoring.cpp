@@ -78,10 +78,15 @@ bool Monitoring::has_value_box(qint16 RV_Group_num)
            || RV_Group_num == protocol::kValueVersion;
 }
 
-bool Monitoring::get_and_show_RV_Group(qint16 RV_Group_num)
+void Monitoring::clear_value(qint16 RV_Group_num)
+{
+    c_.view().show_value(RV_Group_num, QString());
+}
+
+std::optional<QString> Monitoring::read_and_show_RV_Group(qint16 RV_Group_num)
 {
     if (!has_value_box(RV_Group_num))
-        return false;
+        return std::nullopt;
     LinkGuard link = c_.hold_link();
     c_.Timer1.stop();
     const CommandExchange::Reply reply = link.get_mivo_response(protocol::read_value_line(RV_Group_num), QString());
@@ -92,7 +97,7 @@ bool Monitoring::get_and_show_RV_Group(qint16 RV_Group_num)
     if (reply.complete)
         c_.view().show_value(RV_Group_num, reply.value);
     link.start_timer1();
-    return reply.complete;
+    return value;
 }
 
 void Monitoring::update_states()

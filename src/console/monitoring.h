@@ -2,7 +2,10 @@
 
 #include "console/recorder.h"
 
+#include <QString>
 #include <QtGlobal>
+
+#include <optional>
 
 namespace mivo {
 
@@ -25,7 +28,11 @@ public:
     // Timer1 off, then switches Timer1 on. A reply without a value line
     // leaves the box as it was; the result tells whether one came. Only
     // values 0, 3 and 4 have a box; any other number reads nothing.
-    bool get_and_show_RV_Group(qint16 RV_Group_num);
+    bool get_and_show_RV_Group(qint16 RV_Group_num) { return read_and_show_RV_Group(RV_Group_num).has_value(); }
+    // The same, giving the value line that came.
+    std::optional<QString> read_and_show_RV_Group(qint16 RV_Group_num);
+    // Empties lb_rv_feedback(RV_Group_num).
+    void clear_value(qint16 RV_Group_num);
     void update_states();
     void update_DI_states();
 

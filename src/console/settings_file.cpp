@@ -60,6 +60,14 @@ QString name_of(int entry)
            + QString::number(index_of(entry));
 }
 
+int entry_named(const QString& name)
+{
+    for (int e = 0; e < kEntries; ++e)
+        if (name_of(e) == name)
+            return e;
+    return -1;
+}
+
 QString caption_of(int entry)
 {
     if (group_of(entry) != protocol::kGroupV)
@@ -88,12 +96,9 @@ std::variant<Values, Error> parse(const QString& text)
         const auto match = entry_line.match(line);
         if (!match.hasMatch())
             return Error{number, QStringLiteral("not an entry such as P3=120, nor a comment")};
-        const int group = match.captured(1) == u"P" ? protocol::kGroupP : protocol::kGroupV;
         // Names as the drive writes them: "P3", never "P03".
-        const QString digits = match.captured(2);
-        const int index = digits.size() <= 2 ? digits.toInt() : -1;
-        const int entry = QString::number(index) == digits ? entry_of(group, index) : -1;
-        const QString name = match.captured(1) + digits;
+        const QString name = match.captured(1) + match.captured(2);
+        const int entry = entry_named(name);
         if (entry < 0)
             return Error{number, QStringLiteral("%1 is no entry of the drive (P0 to P15, V0 to V6)").arg(quoted(name))};
         const QString value = match.captured(3);
@@ -135,6 +140,12 @@ QString error_text(const QString& path, const Error& error)
 {
     return error.line > 0 ? QStringLiteral("%1:%2: %3").arg(path).arg(error.line).arg(error.what)
                           : QStringLiteral("%1: %2").arg(path, error.what);
+}
+
+Header header_now(const QString& writer, int station, const QString& drive_version)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return {writer, station, drive_version, now.toOffsetFromUtc(now.offsetFromUtc())};
 }
 
 QString format(const Values& values, const Header& header)

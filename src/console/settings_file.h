@@ -22,6 +22,9 @@ int group_of(int entry);
 int index_of(int entry);
 int entry_of(int group, int index);  // -1 for no such entry
 QString name_of(int entry);          // "P3", "V5"
+// The entry a name such as "P3" stands for, as the drive writes it (no
+// leading zeros); -1 for none.
+int entry_named(const QString& name);
 // The caption the "Setup" page gives it ("HSP"), empty where it has none.
 QString caption_of(int entry);
 
@@ -54,6 +57,9 @@ std::variant<Values, Error> load(const QString& path);
 
 // "FILE:LINE: what", or "FILE: what" for the file as a whole.
 QString error_text(const QString& path, const Error& error);
+
+// A header written now, with the time zone's offset.
+Header header_now(const QString& writer, int station, const QString& drive_version);
 
 // The file for values that are all there, header first, P0 to V6.
 QString format(const Values& values, const Header& header);

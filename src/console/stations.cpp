@@ -2,8 +2,8 @@
 
 #include "console/console_context.h"
 #include "console/console_view.h"
+#include "console/drive_operations.h"
 #include "console/link_guard.h"
-#include "console/monitoring.h"
 #include "console/wire_source.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
@@ -57,38 +57,19 @@ bool Stations::search_and_show_all_station()
 
 void Stations::set_station_click()
 {
-    const WireSource tag(c_.exchange, QStringLiteral("select"));
     const QString text = c_.view().station_text();
-    const std::optional<qint16> station = protocol::to_int16(text);
-    // Text that is no number would still go out in the select line and
-    // leave the drives on some station nobody chose; refuse it first.
-    if (!station) {
+    const DriveOperations::Selection selection = operations_.select_station(text);
+    using Failure = DriveOperations::Failure;
+    if (selection.failure == Failure::Refused) {
         c_.tell(QStringLiteral("Type a station number: 0 to 31, or 32 for all stations."));
         return;
     }
-    const bool broadcast = *protocol::parse_decimal(text) == protocol::kBroadcastStation;
+    if (selection.failure == Failure::LinkLost || selection.failure == Failure::Interrupted)
+        return;
     LinkGuard link = c_.hold_link();
-
-    c_.Timer1.stop();
-    // The select line goes out twice, text as typed.
-    const QString line = protocol::station_select_line(text);
-    for (int i = 0; i < 2; ++i) {
-        link.send_mivo_command(line);
-        link.Delay(CommandExchange::kReplyWaitMs);
-        if (!link.up())
-            return;
-    }
-    c_.vars.station_num = *station;
-    c_.broadcast_selected = broadcast;
-
-    if (!broadcast) {
-        const bool answered = monitoring_.get_and_show_RV_Group(protocol::kValueVersion);
-        if (!answered) {
-            // The version shown belonged to the station selected before.
-            c_.view().show_value(protocol::kValueVersion, QString());
-        }
-        c_.tell(answered ? QStringLiteral("Set OK.")
-                         : QStringLiteral("Station %1 did not answer.").arg(text.trimmed()));
+    if (!selection.broadcast) {
+        c_.tell(selection.version ? QStringLiteral("Set OK.")
+                                  : QStringLiteral("Station %1 did not answer.").arg(text.trimmed()));
         if (!link.up())
             return;
         c_.report([](Availability& a) { a.station_selected(Availability::Mode::Normal); });

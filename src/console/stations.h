@@ -3,12 +3,12 @@
 namespace mivo {
 
 class ConsoleContext;
-class Monitoring;
+class DriveOperations;
 
 // Finding the stations on the line and selecting one, or all of them.
 class Stations {
 public:
-    Stations(ConsoleContext& context, Monitoring& monitoring) : c_(context), monitoring_(monitoring) {}
+    Stations(ConsoleContext& context, DriveOperations& operations) : c_(context), operations_(operations) {}
 
     void search_click();  // "Search Station"
     // Probes every station number and lists those that answer, then 32.
@@ -20,7 +20,7 @@ public:
 
 private:
     ConsoleContext& c_;
-    Monitoring& monitoring_;
+    DriveOperations& operations_;
 };
 
 }  // namespace mivo

@@ -2,6 +2,7 @@
 
 #include "console/console_context.h"
 #include "console/console_view.h"
+#include "console/drive_operations.h"
 #include "console/wire_source.h"
 
 namespace mivo {
@@ -24,10 +25,8 @@ void Terminal::send()
     const QString sent = c_.view().command_text();
     if (!c_.sendable_or_tell(sent))
         return;
-    c_.exchange.write_text(sent + u'\r');
-    c_.exchange.Delay_abs(CommandExchange::kReplyWaitMs);
-    const QString received = c_.exchange.read_text();
-    c_.view().append_transcript(sent + QStringLiteral("\r\n") + received);
+    const DriveOperations::Sent reply = operations_.send_line(sent);
+    c_.view().append_transcript(sent + QStringLiteral("\r\n") + reply.received);
     c_.view().clear_command();
 }
 

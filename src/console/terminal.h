@@ -5,6 +5,7 @@
 namespace mivo {
 
 class ConsoleContext;
+class DriveOperations;
 
 // The "Terminal" page: raw command lines to the drive and a transcript of
 // what came back. It writes and reads the port itself, inside one wait that
@@ -13,7 +14,7 @@ class Terminal {
 public:
     static constexpr qint16 kEnter = 13;
 
-    explicit Terminal(ConsoleContext& context) : c_(context) {}
+    Terminal(ConsoleContext& context, DriveOperations& operations) : c_(context), operations_(operations) {}
 
     void send();                         // "Send"
     void key_press(qint16 key_ascii);    // a character typed into "Command"
@@ -21,6 +22,7 @@ public:
 
 private:
     ConsoleContext& c_;
+    DriveOperations& operations_;
 };
 
 }  // namespace mivo

@@ -121,7 +121,7 @@ QString CommandExchange::write_and_read(const QString& command, const QString& o
     qsizetype late = 0;
     int owed = owed_;
     if (!fast_) {
-        Delay_abs(kReplyWaitMs);
+        Delay_abs(reply_wait_ms_);
         if (link_up())
             bytes = port_.readAll();
         late = late_part(bytes, prefix, owed);
@@ -136,10 +136,10 @@ QString CommandExchange::write_and_read(const QString& command, const QString& o
             late = late_part(bytes, prefix, owed);
             if (value_read)
                 late = stray_prompts(bytes, late);
-            if (bytes.indexOf(kPromptByte, late) >= 0 || clock.is_over(kReplyWaitMs) || !link_up())
+            if (bytes.indexOf(kPromptByte, late) >= 0 || clock.is_over(reply_wait_ms_) || !link_up())
                 break;
             std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(std::chrono::milliseconds(kFastPollStepMs),
-                                                                           clock.time_left(kReplyWaitMs)));
+                                                                           clock.time_left(reply_wait_ms_)));
         }
     }
     owed_ = owed;
@@ -167,7 +167,7 @@ CommandExchange::Sent CommandExchange::send_mivo_command(const QString& command)
     // A prompt already waiting answers an earlier line, not the homing run.
     set_aside_late();
     write_text(command + kCr);
-    Delay_abs(kReplyWaitMs);
+    Delay_abs(reply_wait_ms_);
 
     // Homing: the drive sends its prompt when the run has finished.
     const Stopwatch clock;
@@ -194,7 +194,7 @@ CommandExchange::PromptCheck CommandExchange::Check_MIVO_response(const QString&
     PromptCheck check;
     QString accumulated;
     write_text(line);
-    Delay(kReplyWaitMs);
+    Delay(reply_wait_ms_);
 
     const Stopwatch clock;
     do {
@@ -203,7 +203,7 @@ CommandExchange::PromptCheck CommandExchange::Check_MIVO_response(const QString&
         Delay(kPollStepMs);
         if (accumulated.contains(kPrompt))
             check.prompt = true;
-    } while (!check.prompt && !clock.is_over(kPromptWindowMs) && link_up());
+    } while (!check.prompt && !clock.is_over(prompt_window_ms()) && link_up());
     return check;
 }
 

@@ -24,9 +24,12 @@ class SerialPort;
 // event-processing waits end early, so that loops waiting for a prompt stop.
 class CommandExchange {
 public:
+    // The window's reply wait, which is also the pause its handlers put
+    // between lines; the prompt window of a check is twice the reply wait.
     static constexpr qint32 kReplyWaitMs = 50;
     static constexpr qint32 kPollStepMs = 5;
-    static constexpr qint32 kPromptWindowMs = 100;
+    static constexpr qint32 kPromptWindowMs = 2 * kReplyWaitMs;
+    static constexpr qint32 kMaxReplyWaitMs = 5000;
     static constexpr qint32 kHomingLimitMs = 600000;
     // An owed reply that has not come this long after its wait ended counts
     // as lost, with every one owed since: a drive that dropped a line must
@@ -70,7 +73,14 @@ public:
     void Delay(qint32 msecond);
     void Delay_abs(qint32 msecond);
 
-    // Tests shorten the homing limit instead of waiting ten minutes.
+    // How long a line waits for its reply (kReplyWaitMs unless set): a
+    // converter or a radio link answers later than a drive on the bench.
+    void set_reply_wait_ms(qint32 ms) { reply_wait_ms_ = qBound(1, ms, kMaxReplyWaitMs); }
+    qint32 reply_wait_ms() const { return reply_wait_ms_; }
+    qint32 prompt_window_ms() const { return 2 * reply_wait_ms_; }
+
+    // The homing limit (kHomingLimitMs unless set): tests shorten it, the
+    // command-line tool takes it from its user.
     void set_homing_limit_ms(qint32 limit) { homing_limit_ms_ = limit; }
 
     // Fast mode, for the command-line tool: send_mivo_command (but "HM") and
@@ -125,6 +135,7 @@ private:
     WireLog* wire_log_ = nullptr;
     QString source_;
     qint32 homing_limit_ms_ = kHomingLimitMs;
+    qint32 reply_wait_ms_ = kReplyWaitMs;
     int owed_ = 0;
     qint64 owed_until_ = 0;  // tick count after which owed replies are lost
 };

@@ -459,7 +459,7 @@ void Form1::mnu_drive_backup_Click()
     const DriveSettings::Report report =
         console_.drive_settings().back_up(path, QStringLiteral("mivo-console " MIVO_VERSION));
     show_message(report.outcome == DriveSettings::Outcome::Done
-                     ? QStringLiteral("Station %1 backed up to %2.").arg(console_.vars().station_num).arg(path)
+                     ? DriveSettings::backed_up_text(console_.vars().station_num, path)
                      : DriveSettings::summary(report, QStringLiteral("Back up")));
 }
 

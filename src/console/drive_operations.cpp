@@ -1,0 +1,295 @@
+#include "console/drive_operations.h"
+
+#include "console/console_context.h"
+#include "console/link_guard.h"
+#include "console/monitoring.h"
+#include "console/recorder.h"
+#include "console/settings.h"
+#include "console/settings_file.h"
+#include "console/wire_source.h"
+#include "link/waits.h"
+#include "protocol/command_lines.h"
+#include "protocol/reply_values.h"
+
+#include <cmath>
+
+namespace mivo {
+
+namespace {
+
+// The lights' names, bit 0 first.
+constexpr const char* kStateBits[] = {"MF", "Fault", "SVON", "DIR", "NL", "PL", "HOME", "DO"};
+constexpr const char* kInputBits[] = {"DI1", "DI2", "DI3", "NL"};
+
+template <std::size_t N>
+QStringList set_bits(quint32 word, const char* const (&names)[N])
+{
+    QStringList out;
+    for (std::size_t bit = 0; bit < N; ++bit)
+        if (word & (1u << bit))
+            out << QLatin1String(names[bit]);
+    return out;
+}
+
+// The poll stays out of an operation that processes events while it waits:
+// its lines would fall between the operation's. It goes on afterwards if it
+// ran before and the link is still the one the operation began on.
+class PollPaused {
+public:
+    PollPaused(ConsoleContext& c, LinkGuard& link) : c_(c), link_(link), was_active_(c.Timer1.isActive())
+    {
+        c_.Timer1.stop();
+    }
+    ~PollPaused()
+    {
+        if (was_active_)
+            link_.start_timer1();
+    }
+    PollPaused(const PollPaused&) = delete;
+    PollPaused& operator=(const PollPaused&) = delete;
+
+private:
+    ConsoleContext& c_;
+    LinkGuard& link_;
+    bool was_active_;
+};
+
+}  // namespace
+
+QStringList DriveOperations::state_bit_names(quint32 state)
+{
+    return set_bits(state, kStateBits);
+}
+
+QStringList DriveOperations::input_bit_names(quint16 inputs)
+{
+    return set_bits(inputs, kInputBits);
+}
+
+DriveOperations::Failure DriveOperations::link_failure() const
+{
+    return c_.exchange.is_shut_down() ? Failure::Interrupted : Failure::LinkLost;
+}
+
+DriveOperations::Selection DriveOperations::select_station(const QString& station_text)
+{
+    const WireSource tag(c_.exchange, QStringLiteral("select"));
+    Selection s;
+    const std::optional<qint16> station = protocol::to_int16(station_text);
+    // Text that is no number would still go out in the select line and
+    // leave the drives on some station nobody chose.
+    if (!station) {
+        s.failure = Failure::Refused;
+        return s;
+    }
+    s.station = *station;
+    s.broadcast = *protocol::parse_decimal(station_text) == protocol::kBroadcastStation;
+    LinkGuard link = c_.hold_link();
+    if (!link.up()) {
+        s.failure = link_failure();
+        return s;
+    }
+    c_.Timer1.stop();
+    // The select line goes out twice, text as typed.
+    const QString line = protocol::station_select_line(station_text);
+    for (int i = 0; i < 2; ++i) {
+        link.send_mivo_command(line);
+        link.Delay(CommandExchange::kReplyWaitMs);
+        if (!link.up()) {
+            s.failure = link_failure();
+            return s;
+        }
+    }
+    c_.vars.station_num = *station;
+    c_.broadcast_selected = s.broadcast;
+    if (s.broadcast)
+        return s;
+    s.version = monitoring_.read_and_show_RV_Group(protocol::kValueVersion);
+    if (!s.version) {
+        // The version shown belonged to the station selected before.
+        monitoring_.clear_value(protocol::kValueVersion);
+        s.failure = link.up() ? Failure::NoAnswer : link_failure();
+    }
+    return s;
+}
+
+DriveOperations::LiveValue DriveOperations::read_live_value(qint16 RV_Group_num)
+{
+    LiveValue v;
+    LinkGuard link = c_.hold_link();
+    const CommandExchange::Reply reply = link.get_mivo_response(protocol::read_value_line(RV_Group_num), QString());
+    if (reply.complete)
+        v.value_line = reply.value;
+    else
+        v.failure = link.up() ? Failure::NoAnswer : link_failure();
+    return v;
+}
+
+DriveOperations::Status DriveOperations::read_status()
+{
+    const WireSource tag(c_.exchange, QStringLiteral("status"));
+    Status s;
+    const LiveValue position = read_live_value(protocol::kValuePosition);
+    const LiveValue state = read_live_value(protocol::kValueState);
+    const LiveValue inputs = read_live_value(protocol::kValueInputs);
+    s.position = Recorder::position_of(position.value_line);
+    s.state = Recorder::state_of(state.value_line);
+    s.inputs = Recorder::inputs_of(inputs.value_line);
+    if (!c_.hold_link().up())
+        s.failure = link_failure();
+    else if (!s.position && !s.state && !s.inputs)
+        s.failure = Failure::NoAnswer;
+    return s;
+}
+
+DriveOperations::EntryValue DriveOperations::read_entry(int entry)
+{
+    EntryValue v;
+    if (entry < 0 || entry >= settings_file::kEntries) {
+        v.failure = Failure::Refused;
+        return v;
+    }
+    LinkGuard link = c_.hold_link();
+    v.value = Settings::read_entry(link, settings_file::group_of(entry), settings_file::index_of(entry));
+    if (!v.value)
+        v.failure = link.up() ? Failure::NoAnswer : link_failure();
+    return v;
+}
+
+DriveOperations::Written DriveOperations::write_entry(int entry, qint16 value)
+{
+    const WireSource tag(c_.exchange, QStringLiteral("write"));
+    Written w;
+    if (entry < 0 || entry >= settings_file::kEntries) {
+        w.failure = Failure::Refused;
+        return w;
+    }
+    LinkGuard link = c_.hold_link();
+    link.send_mivo_command(
+        protocol::write_parameter_line(settings_file::group_of(entry), settings_file::index_of(entry), value));
+    if (!link.up()) {
+        w.failure = link_failure();
+        return w;
+    }
+    const EntryValue back = read_entry(entry);
+    w.failure = back.failure;
+    w.read_back = back.value;
+    w.taken = back.value == value;
+    return w;
+}
+
+DriveOperations::Saved DriveOperations::save()
+{
+    const WireSource tag(c_.exchange, QStringLiteral("Save"));
+    Saved s;
+    LinkGuard link = c_.hold_link();
+    const PollPaused paused(c_, link);
+    const std::optional<bool> answered = Settings::save_and_listen(link);
+    if (!answered)
+        s.failure = link_failure();
+    else if (!(s.answered = *answered))
+        s.failure = Failure::NoAnswer;
+    return s;
+}
+
+DriveOperations::Result DriveOperations::servo(bool on)
+{
+    const WireSource tag(c_.exchange, QStringLiteral("motion"));
+    Result r;
+    LinkGuard link = c_.hold_link();
+    link.send_mivo_command(protocol::enable_line(on));
+    if (!link.up())
+        r.failure = link_failure();
+    return r;
+}
+
+DriveOperations::Homed DriveOperations::home(qint32 timeout_ms)
+{
+    const WireSource tag(c_.exchange, QStringLiteral("motion"));
+    Homed h;
+    LinkGuard link = c_.hold_link();
+    const PollPaused paused(c_, link);
+    const Stopwatch clock;
+    c_.exchange.set_homing_limit_ms(timeout_ms);
+    const CommandExchange::Sent sent = link.send_mivo_command(protocol::home_line());
+    c_.exchange.set_homing_limit_ms(CommandExchange::kHomingLimitMs);
+    h.time_ms = clock.elapsed();
+    h.done = sent.discarded.contains(u'>');
+    if (!link.up())
+        h.failure = link_failure();
+    else if (!h.done)
+        h.failure = Failure::NoAnswer;
+    return h;
+}
+
+DriveOperations::Moved DriveOperations::move(const MoveRequest& request)
+{
+    const WireSource tag(c_.exchange, QStringLiteral("motion"));
+    Moved m;
+    LinkGuard link = c_.hold_link();
+    if (request.speed)
+        link.send_mivo_command(protocol::speed_line(*request.speed));
+    const Stopwatch clock;
+    link.send_mivo_command(protocol::move_line(request.position));
+    if (!link.up()) {
+        m.failure = link_failure();
+        return m;
+    }
+    if (!request.wait)
+        return m;
+    // The position as often as the line gives it, until it is there, stands
+    // still short of it, or the time is up.
+    Stopwatch standing;
+    bool answered = false;
+    for (;;) {
+        const LiveValue read = read_live_value(protocol::kValuePosition);
+        m.time_ms = clock.elapsed();
+        if (!link.up()) {
+            m.failure = link_failure();
+            return m;
+        }
+        const std::optional<double> now = Recorder::position_of(read.value_line);
+        if (now) {
+            answered = true;
+            if (m.position != now)
+                standing.restart();
+            m.position = now;
+            if (std::abs(*now - request.position) <= request.tolerance) {
+                m.reached = true;
+                return m;
+            }
+        }
+        if (clock.is_over(request.timeout_ms) || (now && standing.is_over(kStallMs)))
+            break;
+    }
+    if (!answered)
+        m.failure = Failure::NoAnswer;
+    return m;
+}
+
+DriveOperations::Sent DriveOperations::send_line(const QString& line)
+{
+    const WireSource tag(c_.exchange, QStringLiteral("terminal"));
+    Sent s;
+    if (!protocol::unsendable_character(line).isEmpty()) {
+        s.failure = Failure::Refused;
+        return s;
+    }
+    if (!c_.hold_link().up()) {
+        s.failure = link_failure();
+        return s;
+    }
+    c_.exchange.write_text(line + u'\r');
+    c_.exchange.Delay_abs(c_.exchange.reply_wait_ms());
+    s.received = c_.exchange.read_text();
+    QString text = s.received;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    for (const QString& l : text.split(u'\n', Qt::SkipEmptyParts))
+        if (l != u">")
+            s.lines << l;
+    if (!c_.hold_link().up())
+        s.failure = link_failure();
+    return s;
+}
+
+}  // namespace mivo

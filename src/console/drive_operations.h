@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <optional>
+
+namespace mivo {
+
+class ConsoleContext;
+class Monitoring;
+
+// What a front end can ask of the selected drive, one call each: inputs as
+// values, what happened as the result. Nothing here shows a message or asks
+// a question; a failure is in the result. The lines, their order and their
+// waits are the ones the window's handlers put on the wire.
+class DriveOperations {
+public:
+    enum class Failure {
+        None,
+        NoAnswer,     // the drive did not answer
+        LinkLost,     // "Close" or a lost port ended it
+        Refused,      // the input cannot go to the drive; nothing was sent
+        Interrupted,  // the program is going away
+    };
+    struct Result {
+        Failure failure = Failure::None;
+        bool ok() const { return failure == Failure::None; }
+    };
+
+    struct Selection : Result {
+        int station = 0;
+        bool broadcast = false;
+        // The drive's answer to "RV 4"; none in broadcast mode or when
+        // nobody answered (failure NoAnswer).
+        std::optional<QString> version;
+    };
+    struct LiveValue : Result {
+        std::optional<QString> value_line;  // as the drive sent it
+    };
+    struct Status : Result {
+        std::optional<double> position;
+        std::optional<quint32> state;  // "RV 2"
+        std::optional<quint16> inputs; // "RV 5"
+    };
+    struct EntryValue : Result {
+        std::optional<qint16> value;
+    };
+    struct Written : Result {
+        std::optional<qint16> read_back;
+        bool taken = false;  // the read-back is the value written
+    };
+    struct Saved : Result {
+        bool answered = false;
+    };
+    struct Homed : Result {
+        bool done = false;  // the prompt came within the limit
+        qint64 time_ms = 0;  // from "HM"
+    };
+    struct MoveRequest {
+        qint32 position = 0;
+        std::optional<QString> speed;  // "VA", sent as given
+        bool wait = false;
+        double tolerance = 0;
+        qint32 timeout_ms = 60000;
+    };
+    struct Moved : Result {
+        std::optional<double> position;  // the last one read while waiting
+        bool reached = false;
+        qint64 time_ms = 0;  // from "MA"
+    };
+    struct Sent : Result {
+        QString received;   // everything that came back, as it came
+        QStringList lines;  // its lines, the prompt left out
+    };
+
+    // A drive that stands this long at one position, short of the target,
+    // has stopped there (at a limit, or blocked).
+    static constexpr qint32 kStallMs = 1000;
+
+    DriveOperations(ConsoleContext& context, Monitoring& monitoring) : c_(context), monitoring_(monitoring) {}
+
+    // The select line twice, with the text as given, then the version
+    // (but in broadcast mode); sets the station the console works with.
+    Selection select_station(const QString& station_text);
+    LiveValue read_live_value(qint16 RV_Group_num);
+    // One "RV 0", one "RV 2" and one "RV 5".
+    Status read_status();
+    // entry: the settings file's position (0..15 P, 16..22 V).
+    EntryValue read_entry(int entry);
+    // "WT g i v", then the entry read back.
+    Written write_entry(int entry, qint16 value);
+    // "SV" and the time the drive needs to keep it.
+    Saved save();
+    Result servo(bool on);
+    // "HM", then up to timeout_ms for the drive's prompt.
+    Homed home(qint32 timeout_ms);
+    Moved move(const MoveRequest& request);
+    // One raw line, as the terminal sends it.
+    Sent send_line(const QString& line);
+
+    // The names of the set bits, as the lights name them.
+    static QStringList state_bit_names(quint32 state);
+    static QStringList input_bit_names(quint16 inputs);
+
+private:
+    Failure link_failure() const;
+
+    ConsoleContext& c_;
+    Monitoring& monitoring_;
+};
+
+}  // namespace mivo
