@@ -7,6 +7,9 @@
 #include "../support/sim_line.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -229,6 +232,75 @@ private slots:
         const Run w = finish(watch);
         QCOMPARE(w.status, 0);
         QVERIFY(w.out.endsWith('\n'));
+    }
+
+    // The drive commands as a script meets them: the lines each one sends
+    // after the selection, its exit status, and its JSON document.
+    void drive_commands_from_a_script()
+    {
+        sim = std::make_unique<sim::SimHarness>(
+            std::vector<std::string>{"--stations", "5", "--home-ms", "300", "--refuse", "P4"});
+        // A failed check inside records the failure; the caller's next check
+        // then fails on the empty document.
+        const auto run = [&](const QStringList& args, int status, const QStringList& sent) -> QJsonObject {
+            sim->clear_log();
+            const Run r = cli(QStringList{"--station", "5"} + args);
+            const QString said = args.join(' ') + ": " + QString::number(r.status) + " " + r.err;
+            if (!QTest::qVerify(r.status == status, "status", qPrintable(said), __FILE__, __LINE__))
+                return {};
+            // What went out after "ST 5", "ST 5", "RV 4".
+            if (!QTest::qCompare(received_lines(*sim).mid(3), sent, "sent", "expected", __FILE__, __LINE__))
+                return {};
+            return args.contains("--json") ? QJsonDocument::fromJson(r.out.toUtf8()).object()
+                                           : QJsonObject{{"text", r.out}};
+        };
+        const QStringList poll{"RV 0", "RV 2", "RV 5"};
+        QCOMPARE(run({"status"}, 0, poll)["text"].toString(),
+                 QStringLiteral("position 0\nstate 1 (MF)\ninputs 1 (DI1)\n"));
+        QJsonObject doc = run({"status", "--json"}, 0, poll);
+        QCOMPARE(doc["station"].toInt(), 5);
+        QCOMPARE(doc["state_bits"].toArray(), QJsonArray{"MF"});
+        QCOMPARE(doc["input_bits"].toArray(), QJsonArray{"DI1"});
+        QCOMPARE(run({"servo", "on", "--json"}, 0, {"EN 1"})["servo"].toBool(), true);
+        doc = run({"home", "--json"}, 0, {"HM"});
+        QVERIFY(doc["done"].toBool() && doc["time_ms"].toInt() >= 300);
+        sim->clear_log();
+        const Run moved = cli({"--station", "5", "move", "1000", "--speed", "500", "--wait", "--json"});
+        QCOMPARE(moved.status, 0);
+        const QStringList move_lines = received_lines(*sim).mid(3);
+        QCOMPARE(move_lines.mid(0, 3), (QStringList{"VA 500", "MA 1000", "RV 0"}));
+        QVERIFY(move_lines.mid(2).filter("RV 0").size() == move_lines.size() - 2);  // nothing else meanwhile
+        doc = QJsonDocument::fromJson(moved.out.toUtf8()).object();
+        QVERIFY(doc["reached"].toBool());
+        QCOMPARE(doc["position"].toInt(), 1000);
+        QCOMPARE(run({"move", "-250"}, 0, {"MA -250"})["text"].toString(), QString());
+        QCOMPARE(run({"write", "P3", "77", "--json"}, 0, {"WT 0 3 77", "RD 0 3"})["taken"].toBool(), true);
+        // Not taken: exit 1, and the document still says what happened.
+        doc = run({"write", "P4", "5", "--json"}, 1, {"WT 0 4 5", "RD 0 4"});
+        QCOMPARE(doc["taken"].toBool(true), false);
+        QCOMPARE(run({"save", "--json"}, 0, {"SV"})["saved"].toBool(), true);
+        QCOMPARE(run({"home", "--timeout", "0.1"}, 4, {"HM"})["text"].toString(), QString());
+        run({"servo", "off"}, 0, {"EN 0"});
+    }
+
+    void drive_command_arguments_are_checked_before_the_port_opens_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no such entry") << QStringList{"write", "P16", "1"};
+        QTest::newRow("leading zero") << QStringList{"write", "P03", "1"};
+        QTest::newRow("value too large") << QStringList{"write", "P3", "40000"};
+        QTest::newRow("position no number") << QStringList{"move", "far"};
+        QTest::newRow("position beyond 32 bits") << QStringList{"move", "3000000000"};
+        QTest::newRow("servo maybe") << QStringList{"servo", "maybe"};
+        QTest::newRow("negative tolerance") << QStringList{"move", "5", "--wait", "--tolerance", "-1"};
+        QTest::newRow("zero timeout") << QStringList{"home", "--timeout", "0"};
+        QTest::newRow("wait for write") << QStringList{"write", "P3", "1", "--wait"};
+        QTest::newRow("reply wait") << QStringList{"status", "--reply-wait", "0"};
+    }
+    void drive_command_arguments_are_checked_before_the_port_opens()
+    {
+        QFETCH(QStringList, args);
+        QCOMPARE(cli(QStringList{"--station", "5"} + args, file("no-such-port")).status, 2);
     }
 
     void help_all_is_help()

@@ -1,0 +1,150 @@
+// The drive operations on a scripted line: what each one hands back when
+// the drive answers, stays silent, refuses, or the link is gone.
+#include "console/drive_operations.h"
+#include "console/settings_file.h"
+#include "link/waits.h"
+
+#include "../support/core_fixture.h"
+
+#include <QtTest>
+
+using namespace mivo;
+using Failure = DriveOperations::Failure;
+
+class TestDriveOperations : public QObject, CoreFixture {
+    Q_OBJECT
+
+    ScriptedPort* line = nullptr;
+
+    DriveOperations& ops() { return console->operations(); }
+    QStringList written() const
+    {
+        QStringList out;
+        for (const auto& w : line->writes)
+            out << QString::fromLatin1(w.bytes).chopped(1);
+        return out;
+    }
+
+private slots:
+    void init() { line = start_on_scripted_port(); }
+    void cleanup() { stop_console(); }
+
+    void selection_answered_silent_refused()
+    {
+        line->reply_next(">", 3);
+        line->reply_next(">", 3);
+        line->reply_next("MIVO-S 2.31\r>", 3);
+        DriveOperations::Selection s = ops().select_station(QStringLiteral("5"));
+        QVERIFY(s.ok());
+        QCOMPARE(s.version, std::optional<QString>(QStringLiteral("MIVO-S 2.31")));
+        QCOMPARE(written(), (QStringList{"ST 5", "ST 5", "RV 4"}));
+        QCOMPARE(vars().station_num, qint16(5));
+
+        s = ops().select_station(QStringLiteral("9"));  // nobody there
+        QCOMPARE(s.failure, Failure::NoAnswer);
+        QCOMPARE(vars().station_num, qint16(9));  // selected all the same
+        s = ops().select_station(QStringLiteral("32"));
+        QVERIFY(s.ok() && s.broadcast && !s.version);
+
+        const qsizetype sent = line->writes.size();
+        QCOMPARE(ops().select_station(QStringLiteral("five")).failure, Failure::Refused);
+        QCOMPARE(line->writes.size(), sent);
+    }
+
+    void writes_are_read_back()
+    {
+        const int p3 = settings_file::entry_named(QStringLiteral("P3"));
+        line->reply_next(">", 3);
+        line->reply_next("P3=77\r>", 3);
+        DriveOperations::Written w = ops().write_entry(p3, 77);
+        QVERIFY(w.ok() && w.taken);
+        QCOMPARE(written(), (QStringList{"WT 0 3 77", "RD 0 3"}));
+
+        line->reply_next("ERR\r>", 3);
+        line->reply_next("P3=120\r>", 3);
+        w = ops().write_entry(p3, 5);
+        QVERIFY(w.ok() && !w.taken);
+        QCOMPARE(w.read_back, std::optional<qint16>(120));
+
+        w = ops().write_entry(p3, 5);  // silent
+        QCOMPARE(w.failure, Failure::NoAnswer);
+        QVERIFY(!w.taken);
+        QCOMPARE(ops().write_entry(settings_file::kEntries, 1).failure, Failure::Refused);
+    }
+
+    void status_names_the_set_bits()
+    {
+        line->reply_next("-250\r>", 3);
+        line->reply_next("15\r>", 3);
+        line->reply_next("ERR\r>", 3);
+        const DriveOperations::Status s = ops().read_status();
+        QVERIFY(s.ok());
+        QCOMPARE(s.position, std::optional(-250.0));
+        QCOMPARE(DriveOperations::state_bit_names(*s.state), (QStringList{"MF", "SVON", "NL"}));
+        QVERIFY(!s.inputs);  // no number: null, not zero
+        QCOMPARE(written(), (QStringList{"RV 0", "RV 2", "RV 5"}));
+        QCOMPARE(DriveOperations::input_bit_names(0xA), (QStringList{"DI2", "NL"}));
+        QCOMPARE(ops().read_status().failure, Failure::NoAnswer);  // nothing came
+    }
+
+    // "MA", then the position as often as the line gives it.
+    void move_waits_until_reached_or_stopped_short()
+    {
+        DriveOperations::MoveRequest to_1000{1000, QStringLiteral("200"), true, 5, 60000};
+        line->reply_next(">", 3);  // VA
+        line->reply_next(">", 3);  // MA
+        for (const char* p : {"0", "400", "996"})
+            line->reply_next(QByteArray(p) + "\r>", 3);
+        DriveOperations::Moved m = ops().move(to_1000);
+        QVERIFY(m.ok() && m.reached);
+        QCOMPARE(m.position, std::optional(996.0));
+        QCOMPARE(written(), (QStringList{"VA 200", "MA 1000", "RV 0", "RV 0", "RV 0"}));
+
+        // A drive at its limit stands short of the target: not reached, and
+        // where it stopped.
+        line->writes.clear();
+        to_1000.speed.reset();
+        line->reply_next(">", 3);
+        for (int i = 0; i < 100; ++i)
+            line->reply_next("700\r>", 3);
+        const Stopwatch clock;
+        m = ops().move(to_1000);
+        QVERIFY(m.ok() && !m.reached);
+        QCOMPARE(m.position, std::optional(700.0));
+        QVERIFY(clock.elapsed() > DriveOperations::kStallMs);
+
+        // Silent: no position ever came.
+        line = start_on_scripted_port();
+        to_1000.timeout_ms = 200;
+        m = ops().move(to_1000);
+        QCOMPARE(m.failure, Failure::NoAnswer);
+        QVERIFY(m.time_ms > 200);
+    }
+
+    void home_waits_for_the_prompt_within_its_limit()
+    {
+        line->reply_next("\r>", 120);
+        DriveOperations::Homed h = ops().home(1000);
+        QVERIFY(h.ok() && h.done);
+        QVERIFY(h.time_ms >= 120);
+        h = ops().home(100);  // no prompt
+        QCOMPARE(h.failure, Failure::NoAnswer);
+        QVERIFY(h.time_ms > 100);
+    }
+
+    void a_gone_link_and_a_closing_program()
+    {
+        line->close();
+        QCOMPARE(ops().servo(true).failure, Failure::LinkLost);
+        QCOMPARE(ops().save().failure, Failure::LinkLost);
+        QVERIFY(line->writes.isEmpty());
+        line->open({}, {});
+        console->exchange().shut_down();
+        QCOMPARE(ops().read_status().failure, Failure::Interrupted);
+        QCOMPARE(ops().send_line(QStringLiteral("RV 0")).failure, Failure::Interrupted);
+        QVERIFY(line->writes.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDriveOperations)
+#include "tst_drive_operations.moc"
