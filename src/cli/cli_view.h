@@ -33,16 +33,9 @@ public:
 
     QList<int> station_list;
     QString transcript;
-    // Each tick's sample, while watching.
-    std::function<void(const Recorder::Sample&)> on_recorded;
 
     void show_message(const QString& text) override;
     bool ask(const QString& question) override;
-    void recorded(const Recorder::Sample& sample) override
-    {
-        if (on_recorded)
-            on_recorded(sample);
-    }
     void clear_station_list() override { station_list.clear(); }
     void append_station(int n) override { station_list.append(n); }
     void append_transcript(const QString& text) override { transcript += text; }

@@ -363,7 +363,7 @@ int Session::watch()
     recorder.clear();
     if (!inv_.json)
         print_out(Recorder::csv_header() + u'\n');
-    view_.on_recorded = [&](const Recorder::Sample& sample) {
+    QObject::connect(&console_.state(), &ConsoleState::sample_recorded, &interruption_, [&](const Recorder::Sample& sample) {
         if (inv_.json) {
             const QJsonObject row{
                 {QStringLiteral("time_ms"), recorder.csv_row(sample).section(u',', 0, 0).toLongLong()},
@@ -379,7 +379,7 @@ int Session::watch()
             QCoreApplication::exit(kBadUsage);
         else if (inv_.count && ++rows >= *inv_.count)
             QCoreApplication::exit(kSuccess);
-    };
+    });
     view_.watching = true;
 
     // Ctrl-C is how a watch ends: between ticks' rows, not in the middle of
@@ -396,8 +396,8 @@ int Session::watch()
     console_.Timer1().start();
     const int status = QCoreApplication::exec();
     interruption_.disconnect();
+    console_.state().disconnect(&interruption_);
     view_.watching = false;
-    view_.on_recorded = nullptr;
     return status;
 }
 

@@ -45,6 +45,8 @@ public:
 
     State state() const;
     bool cycle_running() const { return cycles_ > 0; }
+    // An exchange of several lines runs: a search, a cycle, a settings file.
+    bool busy() const { return searching_ || cycles_ > 0 || drive_operations_ > 0; }
 
 private:
     bool linked_ = false;

@@ -60,6 +60,8 @@ public:
     WireLog& wire_log() { return wire_log_; }
     // What the poll read, a sample a tick.
     Recorder& recorder() { return context_.recorder; }
+    // The link, the station, the live values and the samples, with signals.
+    ConsoleState& state() { return context_.state; }
     SerialPort& MSComm1() { return context_.MSComm1; }
 
 private:

@@ -36,6 +36,7 @@ LinkGuard ConsoleContext::hold_link()
 void ConsoleContext::apply_availability()
 {
     view().apply_availability(availability.state());
+    state.set_busy(availability.busy());
 }
 
 bool ConsoleContext::linked_or_tell(const QString& message) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/availability.h"
+#include "console/console_state.h"
 #include "console/form_variables.h"
 #include "console/recorder.h"
 #include "link/command_exchange.h"
@@ -34,6 +35,8 @@ public:
     QTimer Timer1;
     // What the poll's ticks read, for looking back.
     Recorder recorder;
+    // What front ends follow.
+    ConsoleState state;
 
     ConsoleView& view() const { return *view_; }
     // nullptr: no view (shows nothing, reads empty text).

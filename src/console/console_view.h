@@ -51,10 +51,6 @@ public:
         Q_UNUSED(RV_Group_num); Q_UNUSED(value_line);
     }
 
-    // A poll tick that read something has ended; the recorder holds its
-    // sample as the newest.
-    virtual void recorded(const Recorder::Sample& sample) { Q_UNUSED(sample); }
-
     // The station box: its list and its text.
     virtual void clear_station_list() {}
     // Adds an item and keeps the text the box shows.

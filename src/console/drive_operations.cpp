@@ -102,6 +102,7 @@ DriveOperations::Selection DriveOperations::select_station(const QString& statio
     }
     c_.vars.station_num = *station;
     c_.broadcast_selected = s.broadcast;
+    c_.state.set_station(*station, s.broadcast);
     if (s.broadcast)
         return s;
     s.version = monitoring_.read_and_show_RV_Group(protocol::kValueVersion);
@@ -122,6 +123,8 @@ DriveOperations::LiveValue DriveOperations::read_live_value(qint16 RV_Group_num)
         v.value_line = reply.value;
     else
         v.failure = link.up() ? Failure::NoAnswer : link_failure();
+    if (link.up())
+        c_.state.set_live_value(RV_Group_num, v.value_line);
     return v;
 }
 

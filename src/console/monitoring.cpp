@@ -28,7 +28,7 @@ bool Monitoring::tick()
     c_.view().show_run_light(false);
     if (sent) {
         c_.recorder.append(sample);
-        c_.view().recorded(sample);
+        c_.state.add_sample(sample);
     }
     return sent;
 }
@@ -92,6 +92,7 @@ std::optional<QString> Monitoring::read_and_show_RV_Group(qint16 RV_Group_num)
     const CommandExchange::Reply reply = link.get_mivo_response(protocol::read_value_line(RV_Group_num), QString());
     const auto value = reply.complete ? std::optional(reply.value) : std::nullopt;
     c_.view().poll_reply(RV_Group_num, value);
+    c_.state.set_live_value(RV_Group_num, value);
     if (sample_ && RV_Group_num == protocol::kValuePosition)
         sample_->position = Recorder::position_of(value);
     if (reply.complete)
@@ -105,6 +106,7 @@ void Monitoring::update_states()
     const CommandExchange::Reply reply = c_.hold_link().get_mivo_response(protocol::read_state_line(), QString());
     const auto value = reply.complete ? std::optional(reply.value) : std::nullopt;
     c_.view().poll_reply(protocol::kValueState, value);
+    c_.state.set_live_value(protocol::kValueState, value);
     if (sample_)
         sample_->state = Recorder::state_of(value);
     // No number, no information: the lights keep what they showed.
@@ -117,6 +119,7 @@ void Monitoring::update_DI_states()
     const CommandExchange::Reply reply = c_.hold_link().get_mivo_response(protocol::read_inputs_line(), QString());
     const auto value = reply.complete ? std::optional(reply.value) : std::nullopt;
     c_.view().poll_reply(protocol::kValueInputs, value);
+    c_.state.set_live_value(protocol::kValueInputs, value);
     if (sample_)
         sample_->inputs = Recorder::inputs_of(value);
     // mivo_DI_state_light(4) has no bit of its own and keeps its colour.

@@ -29,6 +29,7 @@ void PortControl::open()
     ++c_.link_session;
     c_.vars.is_linked = kTrue;
     c_.view().show_link_light(true);
+    c_.state.set_link_open(true);
     c_.report([](Availability& a) { a.link_opened(); });
     c_.tell(QStringLiteral("Port Open"));
 }
@@ -44,6 +45,7 @@ void PortControl::close()
     c_.MSComm1.close();
     c_.vars.is_linked = kFalse;
     c_.view().show_link_light(false);
+    c_.state.set_link_open(false);
     c_.tell(QStringLiteral("Port Close"));
     c_.report([](Availability& a) { a.link_closed(); });
 }
@@ -64,6 +66,7 @@ void PortControl::link_lost(const QString& reason)
     c_.Timer1.stop();
     c_.vars.is_linked = kFalse;
     c_.view().show_link_light(false);
+    c_.state.set_link_open(false);
     c_.report([](Availability& a) { a.link_closed(); });
     // The loss may be noticed in the middle of an exchange that must not
     // process events; the message waits for the event loop.

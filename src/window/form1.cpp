@@ -92,6 +92,10 @@ void Form1::build_panes()
 {
     wire_log_pane_ = new WireLogPane(console_.wire_log());
     recorder_pane_ = new RecorderPane(console_.recorder());
+    // The pane follows the poll's samples itself.
+    connect(&console_.state(), &ConsoleState::sample_recorded, recorder_pane_, [pane = recorder_pane_] {
+        pane->sample_added();
+    });
     const struct {
         QDockWidget** dock;
         QWidget* pane;
@@ -280,12 +284,6 @@ void Form1::show_value(qint16 index, const QString& text)
 {
     if (ValueBox* box = ui_.lb_rv_feedback(index))
         box->setText(text);
-}
-
-void Form1::recorded(const Recorder::Sample& sample)
-{
-    Q_UNUSED(sample);
-    recorder_pane_->sample_added();
 }
 
 void Form1::clear_station_list()

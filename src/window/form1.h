@@ -63,7 +63,6 @@ public:
     void show_state_lights(const std::array<bool, 8>& lit) override;
     void show_input_lights(const std::array<bool, 4>& lit) override;
     void show_value(qint16 index, const QString& text) override;
-    void recorded(const Recorder::Sample& sample) override;
     void clear_station_list() override;
     void append_station(int station) override;
     void show_station_text(const QString& text) override;

@@ -1,6 +1,8 @@
 // The drive operations on a scripted line: what each one hands back when
 // the drive answers, stays silent, refuses, or the link is gone.
+#include "console/console_state.h"
 #include "console/drive_operations.h"
+#include "protocol/command_lines.h"
 #include "console/settings_file.h"
 #include "link/waits.h"
 
@@ -130,6 +132,30 @@ private slots:
         h = ops().home(100);  // no prompt
         QCOMPARE(h.failure, Failure::NoAnswer);
         QVERIFY(h.time_ms > 100);
+    }
+
+    // Views follow the core through its state's signals, whoever asked.
+    void the_state_tells_its_followers()
+    {
+        ConsoleState& state = console->state();
+        QSignalSpy station(&state, &ConsoleState::station_changed);
+        QSignalSpy values(&state, &ConsoleState::live_value_read);
+        QSignalSpy link(&state, &ConsoleState::link_changed);
+        QVERIFY(state.link_open());
+        line->reply_next(">", 3);
+        line->reply_next(">", 3);
+        line->reply_next("MIVO-S 2.31\r>", 3);
+        ops().select_station(QStringLiteral("5"));
+        QCOMPARE(station.size(), 1);
+        QCOMPARE(state.station(), std::optional(5));
+        line->reply_next("12\r>", 3);
+        ops().read_status();  // the position only: the others stay silent
+        QCOMPARE(state.live_value(protocol::kValuePosition), std::optional<QString>(QStringLiteral("12")));
+        QCOMPARE(state.live_value(protocol::kValueState), std::optional<QString>());
+        QCOMPARE(values.size(), 4);  // the version, then the three reads
+        console->port_control().close();
+        QCOMPARE(link.size(), 1);
+        QVERIFY(!state.link_open() && !state.station());
     }
 
     void a_gone_link_and_a_closing_program()

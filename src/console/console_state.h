@@ -1,0 +1,57 @@
+#pragma once
+
+#include "console/recorder.h"
+
+#include <QObject>
+#include <QString>
+#include <QtGlobal>
+
+#include <map>
+#include <optional>
+
+namespace mivo {
+
+// What front ends follow, kept in one place: whether the link is open, the
+// station selected, the last live values read, whether an operation of
+// several lines runs, and each poll tick's sample. Any number of views (the
+// window, its panes, a script) connect to its signals; each signal comes
+// when its value changes or, for reads, with every read.
+class ConsoleState : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    bool link_open() const { return link_open_; }
+    // The station of the last selection; nothing since the link opened.
+    std::optional<int> station() const { return station_; }
+    bool broadcast() const { return broadcast_; }
+    // A search, a motion cycle or a settings-file operation runs.
+    bool busy() const { return busy_; }
+    // The last value line of "RV n", or nothing when that read brought none.
+    std::optional<QString> live_value(qint16 RV_Group_num) const;
+
+    // The console core reports here; views only read and listen.
+    void set_link_open(bool open);
+    void set_station(int station, bool broadcast);
+    void set_live_value(qint16 RV_Group_num, const std::optional<QString>& value_line);
+    void set_busy(bool busy);
+    void add_sample(const Recorder::Sample& sample) { emit sample_recorded(sample); }
+
+signals:
+    void link_changed(bool open);
+    void station_changed(int station, bool broadcast);
+    void live_value_read(qint16 RV_Group_num, const std::optional<QString>& value_line);
+    void busy_changed(bool busy);
+    // A poll tick that read something has ended; the recorder holds its
+    // sample as the newest.
+    void sample_recorded(const mivo::Recorder::Sample& sample);
+
+private:
+    bool link_open_ = false;
+    std::optional<int> station_;
+    bool broadcast_ = false;
+    bool busy_ = false;
+    std::map<qint16, std::optional<QString>> live_;
+};
+
+}  // namespace mivo
