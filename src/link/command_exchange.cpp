@@ -96,15 +96,14 @@ void CommandExchange::set_aside_late()
 }
 
 namespace {
-// A value line never begins with the prompt: a prompt ahead of more bytes
-// closed an earlier line's reply (a write's, or one that came after its
-// value line).
-qsizetype stray_prompts(const QByteArray& bytes, qsizetype from)
+// A value line never begins with the prompt: prompts ahead of it closed an
+// earlier line's reply (a write's, or one that came after its value line).
+qsizetype past_prompts(const QByteArray& bytes, qsizetype from)
 {
     qsizetype n = from;
     while (n < bytes.size() && bytes[n] == kPromptByte)
         ++n;
-    return n < bytes.size() ? n : from;
+    return n;
 }
 }  // namespace
 
@@ -125,8 +124,6 @@ QString CommandExchange::write_and_read(const QString& command, const QString& o
         if (link_up())
             bytes = port_.readAll();
         late = late_part(bytes, prefix, owed);
-        if (value_read)
-            late = stray_prompts(bytes, late);
     } else {
         const Stopwatch clock;
         for (;;) {
@@ -134,15 +131,18 @@ QString CommandExchange::write_and_read(const QString& command, const QString& o
                 bytes += port_.readAll();
             owed = owed_;
             late = late_part(bytes, prefix, owed);
-            if (value_read)
-                late = stray_prompts(bytes, late);
-            if (bytes.indexOf(kPromptByte, late) >= 0 || clock.is_over(reply_wait_ms_) || !link_up())
+            // A read's own prompt comes after its value line.
+            const qsizetype reply = value_read ? past_prompts(bytes, late) : late;
+            if (bytes.indexOf(kPromptByte, reply) >= 0 || clock.is_over(reply_wait_ms_) || !link_up())
                 break;
             std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(std::chrono::milliseconds(kFastPollStepMs),
                                                                            clock.time_left(reply_wait_ms_)));
         }
     }
     owed_ = owed;
+    // Prompts and nothing after them are this read's answer without a value.
+    if (value_read && past_prompts(bytes, late) < bytes.size())
+        late = past_prompts(bytes, late);
     log_read(bytes.left(late), WireLog::Direction::LateFromDrive);
     log_read(bytes.mid(late), WireLog::Direction::FromDrive);
     const QString text = QString::fromLatin1(bytes.mid(late));

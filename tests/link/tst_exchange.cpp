@@ -167,9 +167,15 @@ private slots:
         port->reply_next("P6=6\r>", 3);
         QVERIFY(!get("RD 0 5", "P5=").complete);
         QCOMPARE(get("RD 0 6", "P6=").value, QStringLiteral("6"));
-        // A prompt ahead of the value line closed an earlier line's reply.
+        // A prompt ahead of the value line closed an earlier line's reply,
+        // also when it comes alone and first to the fast exchange.
         port->reply_next(">1F\r>", 3);
         QCOMPARE(get("RV 5").value, QStringLiteral("1F"));
+        exchange->set_fast(true);
+        port->reply_next(">", CommandExchange::kReplyWaitMs + 10);  // later than its wait
+        QVERIFY(link().send_mivo_command(QStringLiteral("WT 0 1 1")).discarded.isEmpty());
+        port->reply_next("P1=1\r>", 20);
+        QCOMPARE(get("RD 0 1", "P1=").value, QStringLiteral("1"));
         // A reply that waited before the write is no answer to a save.
         port->preload(">");
         port->reply_next({}, 3);
