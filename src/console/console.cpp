@@ -14,8 +14,8 @@ Console::Console(SerialPort& port, QObject* parent)
       operations_(context_, monitoring_),
       terminal_(context_, operations_),
       stations_(context_, operations_),
-      settings_(context_),
-      motion_(context_, monitoring_),
+      settings_(context_, operations_),
+      motion_(context_, monitoring_, operations_),
       drive_settings_(context_)
 {
     port.setObjectName(QStringLiteral("MSComm1"));

@@ -213,9 +213,10 @@ DriveOperations::Homed DriveOperations::home(qint32 timeout_ms)
     LinkGuard link = c_.hold_link();
     const PollPaused paused(c_, link);
     const Stopwatch clock;
+    const qint32 limit = c_.exchange.homing_limit_ms();
     c_.exchange.set_homing_limit_ms(timeout_ms);
     const CommandExchange::Sent sent = link.send_mivo_command(protocol::home_line());
-    c_.exchange.set_homing_limit_ms(CommandExchange::kHomingLimitMs);
+    c_.exchange.set_homing_limit_ms(limit);
     h.time_ms = clock.elapsed();
     h.done = sent.discarded.contains(u'>');
     if (!link.up())

@@ -2,6 +2,7 @@
 
 #include "console/console_context.h"
 #include "console/console_view.h"
+#include "console/drive_operations.h"
 #include "console/link_guard.h"
 #include "console/monitoring.h"
 #include "console/wire_source.h"
@@ -21,27 +22,24 @@ bool Motion::linked_or_tell()
 
 void Motion::enable_click()
 {
-    const WireSource tag(c_.exchange, QStringLiteral("motion"));
     if (linked_or_tell())
-        c_.hold_link().send_mivo_command(protocol::enable_line(true));
+        operations_.servo(true);
 }
 
 void Motion::disable_click()
 {
-    const WireSource tag(c_.exchange, QStringLiteral("motion"));
     if (linked_or_tell())
-        c_.hold_link().send_mivo_command(protocol::enable_line(false));
+        operations_.servo(false);
 }
 
 void Motion::home_click()
 {
-    const WireSource tag(c_.exchange, QStringLiteral("motion"));
     if (!linked_or_tell())
         return;
     LinkGuard link = c_.hold_link();
     // No poll line may cut into the run; the drive gives its prompt when done.
     c_.Timer1.stop();
-    link.send_mivo_command(protocol::home_line());
+    operations_.home(c_.exchange.homing_limit_ms());
     // After a "Close" (and perhaps a new "Open") inside the wait the timer
     // belongs to whoever opened the link again.
     link.start_timer1();

@@ -6,13 +6,17 @@
 namespace mivo {
 
 class ConsoleContext;
+class DriveOperations;
 class LinkGuard;
 class Monitoring;
 
 // The "Motion" page: servo on and off, homing, and the two-point cycle.
 class Motion {
 public:
-    Motion(ConsoleContext& context, Monitoring& monitoring) : c_(context), monitoring_(monitoring) {}
+    Motion(ConsoleContext& context, Monitoring& monitoring, DriveOperations& operations)
+        : c_(context), monitoring_(monitoring), operations_(operations)
+    {
+    }
 
     void enable_click();   // "Servo ON"
     void disable_click();  // "Servo Off"
@@ -41,6 +45,7 @@ private:
 
     ConsoleContext& c_;
     Monitoring& monitoring_;
+    DriveOperations& operations_;
 };
 
 }  // namespace mivo

@@ -2,6 +2,7 @@
 
 #include "console/console_context.h"
 #include "console/console_view.h"
+#include "console/drive_operations.h"
 #include "console/link_guard.h"
 #include "console/settings_file.h"
 #include "console/wire_source.h"
@@ -122,19 +123,18 @@ void Settings::key_press(int group, int index, qint16 key_ascii)
 
 void Settings::save_click()
 {
-    const WireSource tag(c_.exchange, QStringLiteral("Save"));
     if (!c_.linked_or_tell(QStringLiteral("Link first!")))
         return;
     LinkGuard link = c_.hold_link();
     c_.Timer1.stop();
-    const std::optional<bool> answered = save_and_listen(link);
-    if (!answered)
+    const DriveOperations::Saved saved = operations_.save();
+    if (!link.up())
         return;
 
     // Under broadcast no drive answers, whether it saved or not. The mode is
     // the one the selection chose: "32.4" selects station 32 in normal mode,
     // where silence means the save was not heard.
-    if (*answered || c_.broadcast_selected)
+    if (saved.answered || c_.broadcast_selected)
         c_.tell(QStringLiteral("Save OK."));
     else
         c_.tell(QStringLiteral("Station %1 did not answer the save.").arg(c_.vars.station_num));

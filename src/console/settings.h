@@ -8,6 +8,7 @@
 namespace mivo {
 
 class ConsoleContext;
+class DriveOperations;
 class LinkGuard;
 
 // The "Setup" and "Config" pages: the drive's P and V parameter groups, the
@@ -17,7 +18,7 @@ public:
     // The drive answers "SV" only once its memory is written.
     static constexpr qint32 kSaveWaitMs = 1500;
 
-    explicit Settings(ConsoleContext& context) : c_(context) {}
+    Settings(ConsoleContext& context, DriveOperations& operations) : c_(context), operations_(operations) {}
 
     // One entry read as the page reads it; nothing when the reply holds no
     // 16-bit number (or the link is gone).
@@ -50,6 +51,7 @@ private:
     QStringList read_group(int group);
 
     ConsoleContext& c_;
+    DriveOperations& operations_;
 };
 
 }  // namespace mivo

@@ -82,6 +82,7 @@ public:
     // The homing limit (kHomingLimitMs unless set): tests shorten it, the
     // command-line tool takes it from its user.
     void set_homing_limit_ms(qint32 limit) { homing_limit_ms_ = limit; }
+    qint32 homing_limit_ms() const { return homing_limit_ms_; }
 
     // Fast mode, for the command-line tool: send_mivo_command (but "HM") and
     // get_mivo_response end once the drive's prompt has come after the
