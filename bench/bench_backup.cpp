@@ -8,6 +8,7 @@
 #include "console/console.h"
 #include "console/console_view.h"
 #include "link/system_serial_port.h"
+#include "median.h"
 #include "sim_harness.h"
 
 #include <QCoreApplication>
@@ -24,19 +25,6 @@ namespace {
 constexpr double kBackupMinimumMs = 24 * 50.0;
 constexpr double kReadMinimumMs = 23 * 50.0;
 constexpr int kRuns = 5;
-
-double median_ms(const std::function<void()>& run)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < kRuns; ++i) {
-        QElapsedTimer t;
-        t.start();
-        run();
-        ms.push_back(t.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[kRuns / 2];
-}
 
 }  // namespace
 
@@ -68,17 +56,17 @@ int main(int argc, char* argv[])
             std::printf("backup failed\n");
         console.Timer1().stop();
     };
-    const double paced = median_ms(backup);
-    const double compare = median_ms([&] {
+    const double paced = median_ms(kRuns, backup);
+    const double compare = median_ms(kRuns, [&] {
         drive.compare_file(file);
         console.Timer1().stop();
     });
-    const double restore = median_ms([&] {
+    const double restore = median_ms(kRuns, [&] {
         drive.restore_file(file);
         console.Timer1().stop();
     });
     console.exchange().set_fast(true);
-    const double fast = median_ms(backup);
+    const double fast = median_ms(kRuns, backup);
 
     std::printf("backup            %7.1f ms  ratio %.3f to %4.0f ms  (goal <= 1.03)\n", paced, paced / kBackupMinimumMs,
                 kBackupMinimumMs);

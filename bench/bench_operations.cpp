@@ -9,6 +9,7 @@
 #include "console/console_view.h"
 #include "console/settings_file.h"
 #include "link/system_serial_port.h"
+#include "median.h"
 #include "sim_harness.h"
 
 #include <QCoreApplication>
@@ -24,24 +25,6 @@ namespace {
 constexpr double kLatencyMs = 3.0;
 constexpr double kMoveMs = 1000.0;
 constexpr int kRuns = 7;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double median_ms(const std::function<void()>& run)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < kRuns; ++i) {
-        QElapsedTimer t;
-        t.start();
-        run();
-        ms.push_back(t.nsecsElapsed() / 1e6);
-    }
-    return median(ms);
-}
 
 }  // namespace
 
@@ -64,8 +47,8 @@ int main(int argc, char* argv[])
     console.exchange().set_fast(true);
 
     const int p3 = mivo::settings_file::entry_named(QStringLiteral("P3"));
-    const double status_ms = median_ms([&] { ops.read_status(); });
-    const double write_ms = median_ms([&] { ops.write_entry(p3, 120); });
+    const double status_ms = median_ms(kRuns, [&] { ops.read_status(); });
+    const double write_ms = median_ms(kRuns, [&] { ops.write_entry(p3, 120); });
     std::printf("status, fast: %.1f ms, %.2f x its minimum (3 x %.0f ms)\n", status_ms, status_ms / (3 * kLatencyMs),
                 kLatencyMs);
     std::printf("write, fast:  %.1f ms, %.2f x its minimum (2 x %.0f ms)\n", write_ms, write_ms / (2 * kLatencyMs),

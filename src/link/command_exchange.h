@@ -28,7 +28,6 @@ public:
     // between lines; the prompt window of a check is twice the reply wait.
     static constexpr qint32 kReplyWaitMs = 50;
     static constexpr qint32 kPollStepMs = 5;
-    static constexpr qint32 kPromptWindowMs = 2 * kReplyWaitMs;
     static constexpr qint32 kMaxReplyWaitMs = 5000;
     static constexpr qint32 kHomingLimitMs = 600000;
     // An owed reply that has not come this long after its wait ended counts

@@ -172,9 +172,12 @@ private slots:
         port->reply_next(">1F\r>", 3);
         QCOMPARE(get("RV 5").value, QStringLiteral("1F"));
         exchange->set_fast(true);
-        port->reply_next(">", CommandExchange::kReplyWaitMs + 10);  // later than its wait
+        // A longer reply wait gives margins of 40 ms for a busy machine's
+        // late wake-ups.
+        exchange->set_reply_wait_ms(200);
+        port->reply_next(">", 240);  // later than its wait
         QVERIFY(link().send_mivo_command(QStringLiteral("WT 0 1 1")).discarded.isEmpty());
-        port->reply_next("P1=1\r>", 20);
+        port->reply_next("P1=1\r>", 80);
         QCOMPARE(get("RD 0 1", "P1=").value, QStringLiteral("1"));
         // A reply that waited before the write is no answer to a save.
         port->preload(">");
