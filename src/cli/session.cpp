@@ -116,9 +116,8 @@ int Session::run()
         }
     }
     if (inv_.command == u"send") {
-        const QString bad = protocol::unsendable_character(inv_.args.first());
-        if (!bad.isEmpty()) {
-            tell(QStringLiteral("\"%1\" cannot be sent: a command line takes Latin-1 characters only").arg(bad));
+        if (const QString reason = protocol::unsendable_reason(inv_.args.first()); !reason.isEmpty()) {
+            tell(reason);
             return kBadUsage;
         }
     }

@@ -50,11 +50,10 @@ bool ConsoleContext::linked_or_tell(const QString& message) const
 bool ConsoleContext::sendable_or_tell(const QString& text, const QString& field) const
 {
     // Such a character would go out as some other byte than the one shown.
-    const QString bad = protocol::unsendable_character(text);
-    if (bad.isEmpty())
+    const QString reason = protocol::unsendable_reason(text);
+    if (reason.isEmpty())
         return true;
-    const QString what =
-        QStringLiteral("\"%1\" cannot be sent: a command line takes Latin-1 characters only.").arg(bad);
+    const QString what = reason + u'.';
     tell(field.isEmpty() ? what : field + QStringLiteral(": ") + what);
     return false;
 }

@@ -4,7 +4,6 @@
 #include "console/link_guard.h"
 #include "console/monitoring.h"
 #include "console/recorder.h"
-#include "console/settings.h"
 #include "console/settings_file.h"
 #include "console/wire_source.h"
 #include "link/waits.h"
@@ -153,10 +152,64 @@ DriveOperations::EntryValue DriveOperations::read_entry(int entry)
         return v;
     }
     LinkGuard link = c_.hold_link();
-    v.value = Settings::read_entry(link, settings_file::group_of(entry), settings_file::index_of(entry));
+    v.value = read_entry_on(link, entry);
     if (!v.value)
         v.failure = link.up() ? Failure::NoAnswer : link_failure();
     return v;
+}
+
+std::optional<qint16> DriveOperations::read_entry_on(LinkGuard& link, int entry)
+{
+    const int group = settings_file::group_of(entry);
+    const int index = settings_file::index_of(entry);
+    // A missing reply has an empty value, which is no number either.
+    const CommandExchange::Reply reply =
+        link.get_mivo_response(protocol::read_parameter_line(group, index), protocol::parameter_target(group, index));
+    return protocol::to_int16(reply.value);
+}
+
+DriveOperations::Groups DriveOperations::read_entries(int first, int last)
+{
+    Groups g;
+    if (first < 0 || last >= settings_file::kEntries || first > last) {
+        g.failure = Failure::Refused;
+        return g;
+    }
+    LinkGuard link = c_.hold_link();
+    c_.Timer1.stop();
+    for (int entry = first; entry <= last; ++entry) {
+        // The reads process no events, but a port that fails under a write
+        // is reported at once.
+        if (!link.up()) {
+            g.failure = link_failure();
+            return g;
+        }
+        const std::optional<qint16> value = read_entry_on(link, entry);
+        g.values << value;
+        if (!value)
+            g.missing << settings_file::name_of(entry);
+    }
+    link.start_timer1();
+    if (!link.up())
+        g.failure = link_failure();
+    else if (g.missing.size() == g.values.size())
+        g.failure = Failure::NoAnswer;
+    return g;
+}
+
+DriveOperations::Result DriveOperations::put_entry(int entry, qint16 value)
+{
+    Result r;
+    if (entry < 0 || entry >= settings_file::kEntries) {
+        r.failure = Failure::Refused;
+        return r;
+    }
+    LinkGuard link = c_.hold_link();
+    link.send_mivo_command(
+        protocol::write_parameter_line(settings_file::group_of(entry), settings_file::index_of(entry), value));
+    if (!link.up())
+        r.failure = link_failure();
+    return r;
 }
 
 DriveOperations::Written DriveOperations::write_entry(int entry, qint16 value)
@@ -167,11 +220,8 @@ DriveOperations::Written DriveOperations::write_entry(int entry, qint16 value)
         w.failure = Failure::Refused;
         return w;
     }
-    LinkGuard link = c_.hold_link();
-    link.send_mivo_command(
-        protocol::write_parameter_line(settings_file::group_of(entry), settings_file::index_of(entry), value));
-    if (!link.up()) {
-        w.failure = link_failure();
+    if (const Result put = put_entry(entry, value); !put.ok()) {
+        w.failure = put.failure;
         return w;
     }
     const EntryValue back = read_entry(entry);
@@ -187,12 +237,43 @@ DriveOperations::Saved DriveOperations::save()
     Saved s;
     LinkGuard link = c_.hold_link();
     const PollPaused paused(c_, link);
-    const std::optional<bool> answered = Settings::save_and_listen(link);
+    const std::optional<bool> answered = save_on(link);
     if (!answered)
         s.failure = link_failure();
     else if (!(s.answered = *answered))
         s.failure = Failure::NoAnswer;
     return s;
+}
+
+std::optional<bool> DriveOperations::save_on(LinkGuard& link)
+{
+    const bool answered_at_once = !link.send_mivo_command(protocol::save_line()).discarded.isEmpty();
+    link.Delay(kSaveWaitMs);
+    // After a "Close" (and perhaps a new "Open") inside the wait nothing more
+    // goes to the port and nothing claims the save went through.
+    if (!link.up())
+        return std::nullopt;
+    const bool answered_later = !link.empty_receive_buffer().isEmpty();
+    return answered_at_once || answered_later;
+}
+
+DriveOperations::Result DriveOperations::apply_config(int word)
+{
+    const WireSource tag(c_.exchange, QStringLiteral("Apply"));
+    Result r;
+    LinkGuard link = c_.hold_link();
+    c_.Timer1.stop();
+    link.send_mivo_command(protocol::write_config_line(word));
+    link.Delay(CommandExchange::kReplyWaitMs);
+    link.send_mivo_command(protocol::save_line());
+    link.Delay(kSaveWaitMs);
+    if (!link.up()) {
+        r.failure = link_failure();
+        return r;
+    }
+    link.empty_receive_buffer();
+    link.start_timer1();
+    return r;
 }
 
 DriveOperations::Result DriveOperations::servo(bool on)

@@ -9,6 +9,7 @@
 namespace mivo {
 
 class ConsoleContext;
+class LinkGuard;
 class Monitoring;
 
 // What a front end can ask of the selected drive, one call each: inputs as
@@ -47,6 +48,12 @@ public:
     struct EntryValue : Result {
         std::optional<qint16> value;
     };
+    // Both groups, P0..P15 then V0..V6 (the settings file's order); an entry
+    // that brought no number has none. Reading stops when the link goes.
+    struct Groups : Result {
+        QList<std::optional<qint16>> values;
+        QStringList missing;  // "P3", "V2"
+    };
     struct Written : Result {
         std::optional<qint16> read_back;
         bool taken = false;  // the read-back is the value written
@@ -75,6 +82,9 @@ public:
         QStringList lines;  // its lines, the prompt left out
     };
 
+    // The drive answers "SV" only once its memory is written.
+    static constexpr qint32 kSaveWaitMs = 1500;
+
     // A drive that stands this long at one position, short of the target,
     // has stopped there (at a limit, or blocked).
     static constexpr qint32 kStallMs = 1000;
@@ -89,10 +99,18 @@ public:
     Status read_status();
     // entry: the settings file's position (0..15 P, 16..22 V).
     EntryValue read_entry(int entry);
+    // Entries first..last (positions as above) with the poll off; it goes on
+    // afterwards when the link stayed up.
+    Groups read_entries(int first, int last);
+    // "WT g i v" alone, as Enter in a parameter box sends it.
+    Result put_entry(int entry, qint16 value);
     // "WT g i v", then the entry read back.
     Written write_entry(int entry, qint16 value);
     // "SV" and the time the drive needs to keep it.
     Saved save();
+    // The configuration word (V5) written, then "SV" and its time. The drive
+    // takes the new word only after a reset.
+    Result apply_config(int word);
     Result servo(bool on);
     // "HM", then up to timeout_ms for the drive's prompt.
     Homed home(qint32 timeout_ms);
@@ -103,6 +121,13 @@ public:
     // The names of the set bits, as the lights name them.
     static QStringList state_bit_names(quint32 state);
     static QStringList input_bit_names(quint16 inputs);
+
+    // One entry read on a link the caller holds: no number when the reply
+    // holds no 16-bit number or the link is gone.
+    static std::optional<qint16> read_entry_on(LinkGuard& link, int entry);
+    // "SV", the save wait, then what came: true when the drive answered at
+    // all; nothing when the link went away meanwhile.
+    static std::optional<bool> save_on(LinkGuard& link);
 
 private:
     Failure link_failure() const;

@@ -3,7 +3,7 @@
 #include "console/console_context.h"
 #include "console/console_view.h"
 #include "console/link_guard.h"
-#include "console/settings.h"
+#include "console/drive_operations.h"
 #include "console/wire_source.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
@@ -43,11 +43,6 @@ public:
     LinkGuard link;
 };
 
-std::optional<qint16> read_entry(LinkGuard& link, int entry)
-{
-    return Settings::read_entry(link, settings_file::group_of(entry), settings_file::index_of(entry));
-}
-
 // The outcome of an operation whose link went: the program is going away,
 // or "Close" or a lost port ended it. Gives false.
 bool stopped(ConsoleContext& c, DriveSettings::Report& report)
@@ -73,7 +68,7 @@ Values read_all(ConsoleContext& c, LinkGuard& link, DriveSettings::Report& repor
 {
     Values values{};
     for (int e = 0; e < settings_file::kEntries; ++e) {
-        const std::optional<qint16> v = read_entry(link, e);
+        const std::optional<qint16> v = DriveOperations::read_entry_on(link, e);
         if (!go_on(c, link, report))
             return values;
         if (!v) {
@@ -101,8 +96,7 @@ std::optional<Values> load(const QString& path, DriveSettings::Report& report)
         return *values;
     const settings_file::Error& error = std::get<settings_file::Error>(loaded);
     report.outcome = DriveSettings::Outcome::BadFile;
-    report.file_error = error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(path).arg(error.line).arg(error.what)
-                                       : QStringLiteral("%1: %2").arg(path, error.what);
+    report.file_error = settings_file::error_text(path, error);
     return std::nullopt;
 }
 
@@ -184,7 +178,7 @@ DriveSettings::Report DriveSettings::restore(const Values& file)
         report.unanswered = name;
         if (!go_on(c_, link, report))
             return report;
-        const std::optional<qint16> now = read_entry(link, e);
+        const std::optional<qint16> now = DriveOperations::read_entry_on(link, e);
         if (now) {
             report.unanswered.clear();
             report.written.append({e, *drive[std::size_t(e)], *f});
@@ -207,7 +201,7 @@ DriveSettings::Report DriveSettings::restore(const Values& file)
         && c_.view().ask(QStringLiteral("%1 written. Save them in the drive?").arg(names(report.written)))) {
         if (!go_on(c_, link, report))
             return report;
-        const std::optional<bool> answered = Settings::save_and_listen(link);
+        const std::optional<bool> answered = DriveOperations::save_on(link);
         if (!answered) {
             stopped(c_, report);
             return report;

@@ -112,8 +112,9 @@ void Motion::start_click()
 
 bool Motion::move_and_dwell(LinkGuard& link, qint32 position, qint32 dwell, bool broadcast)
 {
-    link.send_mivo_command(protocol::move_line(position));
-    if (!link.up())
+    DriveOperations::MoveRequest move;
+    move.position = position;
+    if (!operations_.move(move).ok())
         return false;
     // In normal mode the dwell keeps the position and lights up to date.
     if (broadcast)

@@ -57,42 +57,12 @@ QStringList Settings::get_All_and_show_V_group()
 QStringList Settings::read_group(int group)
 {
     const WireSource tag(c_.exchange, QStringLiteral("Setup"));
-    LinkGuard link = c_.hold_link();
-    QStringList missing;
-    c_.Timer1.stop();
-    for (int n = 0; n < protocol::group_size(group); ++n) {
-        // The reads process no events, but a port that fails under a write
-        // is reported at once.
-        if (!link.up())
-            return missing;
-        const std::optional<qint16> value = read_entry(link, group, n);
-        // No number shows as no number: an old value would pass for the drive's.
-        c_.view().show_parameter(group, n, value ? QString::number(*value) : QString());
-        if (!value)
-            missing << entry_name(group, n);
-    }
-    link.start_timer1();
-    return missing;
-}
-
-std::optional<qint16> Settings::read_entry(LinkGuard& link, int group, int index)
-{
-    // A missing reply has an empty value, which is no number either.
-    const CommandExchange::Reply reply =
-        link.get_mivo_response(protocol::read_parameter_line(group, index), protocol::parameter_target(group, index));
-    return protocol::to_int16(reply.value);
-}
-
-std::optional<bool> Settings::save_and_listen(LinkGuard& link)
-{
-    const bool answered_at_once = !link.send_mivo_command(protocol::save_line()).discarded.isEmpty();
-    link.Delay(kSaveWaitMs);
-    // After a "Close" (and perhaps a new "Open") inside the wait nothing more
-    // goes to the port and nothing claims the save went through.
-    if (!link.up())
-        return std::nullopt;
-    const bool answered_later = !link.empty_receive_buffer().isEmpty();
-    return answered_at_once || answered_later;
+    const int first = settings_file::entry_of(group, 0);
+    const DriveOperations::Groups read = operations_.read_entries(first, first + protocol::group_size(group) - 1);
+    // No number shows as no number: an old value would pass for the drive's.
+    for (int n = 0; n < read.values.size(); ++n)
+        c_.view().show_parameter(group, n, read.values[n] ? QString::number(*read.values[n]) : QString());
+    return read.missing;
 }
 
 void Settings::key_press(int group, int index, qint16 key_ascii)
@@ -115,9 +85,7 @@ void Settings::key_press(int group, int index, qint16 key_ascii)
                     .arg(entry_name(group, index)));
         return;
     }
-    LinkGuard link = c_.hold_link();
-    link.send_mivo_command(protocol::write_parameter_line(group, index, *value));
-    if (link.up())
+    if (operations_.put_entry(settings_file::entry_of(group, index), *value).ok())
         c_.view().mark_unwritten(group, index, false);
 }
 
@@ -146,10 +114,8 @@ void Settings::get_and_show_MIVO_config()
     const WireSource tag(c_.exchange, QStringLiteral("Config"));
     LinkGuard link = c_.hold_link();
     c_.Timer1.stop();
-    const CommandExchange::Reply reply =
-        link.get_mivo_response(protocol::read_parameter_line(protocol::kConfigGroup, protocol::kConfigIndex),
-                               protocol::parameter_target(protocol::kConfigGroup, protocol::kConfigIndex));
-    const std::optional<qint16> word = protocol::to_int16(reply.value);
+    const std::optional<qint16> word =
+        operations_.read_entry(settings_file::entry_of(protocol::kConfigGroup, protocol::kConfigIndex)).value;
     if (word) {
         c_.view().show_value(kConfigWordBox, QString::number(*word));
         c_.view().show_config(protocol::decode_config(*word));
@@ -171,7 +137,6 @@ void Settings::apply_click()
 
 void Settings::set_new_config()
 {
-    const WireSource tag(c_.exchange, QStringLiteral("Apply"));
     // What the boxes show is what goes out: a box typed into so that it shows
     // none of its items has no bits to give.
     protocol::ConfigIndexes indexes{};
@@ -186,18 +151,8 @@ void Settings::set_new_config()
                     .arg(wrong.join(QStringLiteral(", "))));
         return;
     }
-
-    LinkGuard link = c_.hold_link();
-    c_.Timer1.stop();
-    link.send_mivo_command(protocol::write_config_line(protocol::compose_config(indexes)));
-    link.Delay(CommandExchange::kReplyWaitMs);
-    link.send_mivo_command(protocol::save_line());
-    link.Delay(kSaveWaitMs);
-    if (!link.up())
-        return;
-    c_.tell(QStringLiteral("Please reset MIVO!"));
-    link.empty_receive_buffer();
-    link.start_timer1();
+    if (operations_.apply_config(protocol::compose_config(indexes)).ok())
+        c_.tell(QStringLiteral("Please reset MIVO!"));
 }
 
 }  // namespace mivo

@@ -9,23 +9,12 @@ namespace mivo {
 
 class ConsoleContext;
 class DriveOperations;
-class LinkGuard;
 
 // The "Setup" and "Config" pages: the drive's P and V parameter groups, the
 // save command, and the configuration word (V5) with its six option boxes.
 class Settings {
 public:
-    // The drive answers "SV" only once its memory is written.
-    static constexpr qint32 kSaveWaitMs = 1500;
-
     Settings(ConsoleContext& context, DriveOperations& operations) : c_(context), operations_(operations) {}
-
-    // One entry read as the page reads it; nothing when the reply holds no
-    // 16-bit number (or the link is gone).
-    static std::optional<qint16> read_entry(LinkGuard& link, int group, int index);
-    // "SV", the save wait, then what came: true when the drive answered at
-    // all; nothing when the link went away meanwhile.
-    static std::optional<bool> save_and_listen(LinkGuard& link);
 
     // "Setup" came to the front: the P group, then the V group, and one
     // message for every entry that brought no number back.

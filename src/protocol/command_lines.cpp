@@ -32,6 +32,14 @@ QString unsendable_character(QStringView text)
     return {};
 }
 
+QString unsendable_reason(QStringView text)
+{
+    const QString bad = unsendable_character(text);
+    return bad.isEmpty()
+        ? QString()
+        : QStringLiteral("\"%1\" cannot be sent: a command line takes Latin-1 characters only").arg(bad);
+}
+
 QString station_select_line(const QString& station_text)
 {
     return QStringLiteral("ST ") + station_text;

@@ -46,6 +46,9 @@ QString format_number(qint64 v);
 // has no byte of its own (outside Latin-1; a surrogate pair whole), or an
 // empty string when every one has.
 QString unsendable_character(QStringView text);
+// Why the text cannot go out, in one sentence without its full stop; empty
+// when it can.
+QString unsendable_reason(QStringView text);
 
 // "ST " + the station text exactly as typed (no trimming, no check).
 QString station_select_line(const QString& station_text);

@@ -74,6 +74,25 @@ private slots:
         QCOMPARE(ops().write_entry(settings_file::kEntries, 1).failure, Failure::Refused);
     }
 
+    // The P group read as the "Setup" page reads it: a silent entry is
+    // named, the rest still come, and the poll goes on afterwards.
+    void a_group_read_names_what_did_not_come()
+    {
+        const int p0 = settings_file::entry_named(QStringLiteral("P0"));
+        line->reply_next("P0=1\r>", 3);
+        line->reply_next("P1=-2\r>", 3);
+        line->reply_next(">", 3);
+        Timer1().start();
+        const DriveOperations::Groups g = ops().read_entries(p0, p0 + 3);
+        QVERIFY(g.ok());
+        QCOMPARE(g.values, (QList<std::optional<qint16>>{1, -2, std::nullopt, std::nullopt}));
+        QCOMPARE(g.missing, (QStringList{"P2", "P3"}));
+        QCOMPARE(written(), (QStringList{"RD 0 0", "RD 0 1", "RD 0 2", "RD 0 3"}));
+        QVERIFY(Timer1().isActive());
+        QCOMPARE(ops().read_entries(p0, p0).failure, Failure::NoAnswer);
+        QCOMPARE(ops().read_entries(p0, settings_file::kEntries).failure, Failure::Refused);
+    }
+
     void status_names_the_set_bits()
     {
         line->reply_next("-250\r>", 3);

@@ -271,7 +271,7 @@ private slots:
         select({"--stations", "5"});
         const DriveSettings::Report r = drive().restore_file(write("bad.mivo", QStringLiteral("P1=1\nP99=3\n")));
         QCOMPARE(r.outcome, Outcome::BadFile);
-        QVERIFY2(r.file_error.contains(QStringLiteral("line 2")), qPrintable(r.file_error));
+        QVERIFY2(r.file_error.contains(QStringLiteral(":2: ")), qPrintable(r.file_error));
         QCOMPARE(drive().compare_file(path("missing.mivo")).outcome, Outcome::BadFile);
         QVERIFY(sim->rx_lines().empty());
     }
