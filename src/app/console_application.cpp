@@ -1,11 +1,11 @@
 #include "app/console_application.h"
 
-#include "link/system_serial_port.h"
+#include "link/line_port.h"
 
 namespace mivo {
 
 ConsoleApplication::ConsoleApplication(std::unique_ptr<SerialPort> port)
-    : port_(port ? std::move(port) : std::make_unique<SystemSerialPort>()), console_(*port_), window_(console_)
+    : port_(port ? std::move(port) : std::make_unique<LinePort>()), console_(*port_), window_(console_)
 {
     console_.set_view(&window_);
 }

@@ -6,7 +6,7 @@
 #include "console/console.h"
 #include "console/drive_settings.h"
 #include "console/settings_file.h"
-#include "link/system_serial_port.h"
+#include "link/line_port.h"
 
 #include <QJsonObject>
 
@@ -51,7 +51,7 @@ private:
     QString writer() const;
 
     const Invocation& inv_;
-    SystemSerialPort port_;
+    LinePort port_;
     Console console_;
     CliView view_;
     Interruption interruption_;
