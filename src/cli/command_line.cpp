@@ -50,7 +50,8 @@ const char* const kDescription =
     "  restore FILE     writes the entries of FILE that differ and reads them\n"
     "                   back; with --save the drive keeps them (\"SV\")\n"
     "  send LINE        one command line; prints what came back (station 32: all)\n"
-    "  watch            the poll's reads as CSV, until Ctrl-C or --count rows\n"
+    "  watch            the poll's reads as CSV, until Ctrl-C or --count rows;\n"
+    "                   --reconnect: a lost line is opened again when it is back\n"
     "  status           position, state and input words, with the set bits' names\n"
     "  servo on|off     switches the motor on (\"EN 1\") or off (\"EN 0\")\n"
     "  home             homes the drive (\"HM\") and waits for it, --timeout S\n"
@@ -65,9 +66,11 @@ const char* const kDescription =
     "home and move MOVE THE DRIVE. The tool never switches the servo on by itself:\n"
     "that is \"servo on\", when you mean it.\n"
     "\n"
-    "PORT is what the console's \"Comm\" box takes: a number N (/dev/ttyS<N-1>) or\n"
-    "a device path. Data goes to standard output, messages to standard error;\n"
-    "--json makes the data one JSON document (watch: one object a line).\n"
+    "PORT is what the console's \"Comm\" box takes: a number N (/dev/ttyS<N-1>), a\n"
+    "device path, tcp://HOST:PORT (a device server's raw TCP port, ser2net's raw\n"
+    "mode) or rfc2217://HOST:PORT (telnet with RFC 2217).\n"
+    "Data goes to standard output, messages to standard error; --json makes the\n"
+    "data one JSON document (watch: one object a line).\n"
     "\n"
     "Exit status:\n"
     "  0  success; compare: the drive holds the file's values\n"
@@ -169,6 +172,8 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
                                   QStringLiteral("restore: make the drive keep what was written."));
     const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("watch: stop after N rows."),
                                    QStringLiteral("N"));
+    const QCommandLineOption reconnect(QStringLiteral("reconnect"),
+                                       QStringLiteral("watch: open a lost line again when it is back, and go on."));
     const QCommandLineOption timeout(QStringLiteral("timeout"),
                                      QStringLiteral("home, move --wait: the limit in seconds, from \"HM\" or \"MA\"."),
                                      QStringLiteral("S"));
@@ -178,7 +183,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     const QCommandLineOption tolerance(QStringLiteral("tolerance"),
                                        QStringLiteral("move --wait: how close counts as reached (default 0)."),
                                        QStringLiteral("T"));
-    parser.addOptions({port, station, fast, reply_wait, json, save, count, timeout, speed, wait, tolerance});
+    parser.addOptions({port, station, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do, see above."),
                                  QStringLiteral("COMMAND [ARG...]"));
 
@@ -272,6 +277,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     } kOwners[] = {
         {&save, {"restore"}, "--save is for restore only"},
         {&count, {"watch"}, "--count is for watch only"},
+        {&reconnect, {"watch"}, "--reconnect is for watch only"},
         {&timeout, {"home", "move"}, "--timeout is for home and move only"},
         {&speed, {"move"}, "--speed is for move only"},
         {&wait, {"move"}, "--wait is for move only"},
@@ -285,6 +291,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     inv.json = parser.isSet(json);
     inv.save = parser.isSet(save);
     inv.wait = parser.isSet(wait);
+    inv.reconnect = parser.isSet(reconnect);
     if (parser.isSet(reply_wait)) {
         inv.reply_wait_ms = whole_number(parser.value(reply_wait));
         if (!inv.reply_wait_ms || *inv.reply_wait_ms < 1 || *inv.reply_wait_ms > 5000)

@@ -27,6 +27,7 @@ struct Invocation {
     std::optional<int> reply_wait_ms;
     bool save = false;           // restore --save
     std::optional<int> count;    // watch --count
+    bool reconnect = false;      // watch --reconnect
     // servo
     bool servo_on = false;
     // write

@@ -79,6 +79,11 @@ Session::Session(const Invocation& invocation)
     console_.exchange().set_fast(inv_.fast);
     if (inv_.reply_wait_ms)
         console_.exchange().set_reply_wait_ms(*inv_.reply_wait_ms);
+    // A network port still resolving or connecting gives up at once.
+    QObject::connect(&interruption_, &Interruption::interrupted, &port_, [this] {
+        if (!linked())
+            port_.close();
+    });
 }
 
 Session::~Session()
@@ -386,7 +391,12 @@ int Session::watch()
     interruption_.set_stops_exchange(false);
     QObject::connect(&interruption_, &Interruption::interrupted, &interruption_,
                      [] { QCoreApplication::exit(kSuccess); });
-    QObject::connect(&port_, &SerialPort::lost, &interruption_, [] { QCoreApplication::exit(kPortFailed); });
+    // The console has begun its tries when it will reconnect.
+    console_.reconnection().set_enabled(inv_.reconnect);
+    QObject::connect(&port_, &SerialPort::lost, &interruption_, [this] {
+        if (!console_.reconnection().trying())
+            QCoreApplication::exit(kPortFailed);
+    });
 
     // A signal before the watch began interrupted the selection.
     if (interruption_.signal_number())

@@ -2,6 +2,16 @@
 
 namespace mivo {
 
+void Availability::opening_started()
+{
+    opening_ = true;
+}
+
+void Availability::opening_ended()
+{
+    opening_ = false;
+}
+
 void Availability::link_opened()
 {
     linked_ = true;
@@ -63,7 +73,7 @@ void Availability::drive_operation_ended()
 Availability::State Availability::state() const
 {
     State s;
-    s.cmd_port_open = !linked_;
+    s.cmd_port_open = !linked_ && !opening_;
     s.cmd_port_close = linked_;
     // Selecting a station in the middle of the sweep would mix its exchange
     // into the probes and leave the line on another station than the list

@@ -29,6 +29,10 @@ public:
         bool drive_menu = false;
     };
 
+    // A network port resolves and connects with events processed; nothing
+    // may open, close or send meanwhile.
+    void opening_started();
+    void opening_ended();
     void link_opened();
     // By "Close", or by the port going away under us.
     void link_closed();
@@ -46,10 +50,11 @@ public:
     State state() const;
     bool cycle_running() const { return cycles_ > 0; }
     // An exchange of several lines runs: a search, a cycle, a settings file.
-    bool busy() const { return searching_ || cycles_ > 0 || drive_operations_ > 0; }
+    bool busy() const { return opening_ || searching_ || cycles_ > 0 || drive_operations_ > 0; }
 
 private:
     bool linked_ = false;
+    bool opening_ = false;
     bool searching_ = false;
     // The whole tab control: usable at load, closed with the link, opened
     // again only by a station selection.

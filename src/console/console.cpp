@@ -16,14 +16,19 @@ Console::Console(SerialPort& port, QObject* parent)
       stations_(context_, operations_),
       settings_(context_, operations_),
       motion_(context_, monitoring_, operations_),
-      drive_settings_(context_)
+      drive_settings_(context_),
+      reconnection_(context_, port_control_, stations_)
 {
     port.setObjectName(QStringLiteral("MSComm1"));
     exchange_.set_wire_log(&wire_log_);
     connect(&context_.Timer1, &QTimer::timeout, this, [this] { monitoring_.Timer1_Timer(); });
     // A lost port is handled at once, so that a handler waiting on the drive
     // sees the link gone when its wait returns.
-    connect(&port, &SerialPort::lost, this, [this](const QString& reason) { port_control_.link_lost(reason); });
+    connect(&port, &SerialPort::lost, this, [this](const QString& reason) {
+        const bool reconnecting = reconnection_.begin();
+        port_control_.link_lost(reason, reconnecting);
+    });
+    port_control_.set_on_user_action([this] { reconnection_.stop(); });
 }
 
 Console::~Console()
@@ -62,6 +67,7 @@ void Console::shut_down()
     // its waits end and keep it from writing, so that the program ends
     // promptly.
     exchange_.shut_down();
+    reconnection_.stop();
     context_.Timer1.stop();
     context_.MSComm1.close();
     context_.vars.is_linked = kFalse;

@@ -6,6 +6,7 @@
 #include "console/monitoring.h"
 #include "console/motion.h"
 #include "console/port_control.h"
+#include "console/reconnection.h"
 #include "console/settings.h"
 #include "console/stations.h"
 #include "console/terminal.h"
@@ -50,6 +51,7 @@ public:
     Settings& settings() { return settings_; }
     Motion& motion() { return motion_; }
     DriveSettings& drive_settings() { return drive_settings_; }
+    Reconnection& reconnection() { return reconnection_; }
 
     ConsoleView& view() const { return context_.view(); }
     FormVariables& vars() { return context_.vars; }
@@ -76,6 +78,7 @@ private:
     Settings settings_;
     Motion motion_;
     DriveSettings drive_settings_;
+    Reconnection reconnection_;
 };
 
 }  // namespace mivo

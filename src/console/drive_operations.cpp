@@ -93,7 +93,7 @@ DriveOperations::Selection DriveOperations::select_station(const QString& statio
     const QString line = protocol::station_select_line(station_text);
     for (int i = 0; i < 2; ++i) {
         link.send_mivo_command(line);
-        link.Delay(CommandExchange::kReplyWaitMs);
+        link.Delay(c_.exchange.reply_wait_ms());
         if (!link.up()) {
             s.failure = link_failure();
             return s;
@@ -264,7 +264,7 @@ DriveOperations::Result DriveOperations::apply_config(int word)
     LinkGuard link = c_.hold_link();
     c_.Timer1.stop();
     link.send_mivo_command(protocol::write_config_line(word));
-    link.Delay(CommandExchange::kReplyWaitMs);
+    link.Delay(c_.exchange.reply_wait_ms());
     link.send_mivo_command(protocol::save_line());
     link.Delay(kSaveWaitMs);
     if (!link.up()) {

@@ -6,6 +6,9 @@
 #include "link/serial_port.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -14,28 +17,62 @@ namespace mivo {
 
 void PortControl::open()
 {
+    if (on_user_action_)
+        on_user_action_();
     if (c_.vars.is_linked == kTrue) {
         c_.tell(QStringLiteral("Linked"));
         return;
     }
-    const QString port_name = system_port_name(c_.view().comm_text());
-    if (!c_.MSComm1.open(port_name, QLatin1String(kLineSettings))) {
+    open_named(system_port_name(c_.view().comm_text()), false);
+}
+
+bool PortControl::open_named(const QString& port_name, bool quiet)
+{
+    if (c_.vars.is_linked == kTrue || c_.availability.busy())
+        return false;
+    // A network port processes events while it resolves and connects.
+    c_.report([](Availability& a) { a.opening_started(); });
+    const bool opened = c_.MSComm1.open(port_name, QLatin1String(kLineSettings));
+    c_.report([](Availability& a) { a.opening_ended(); });
+    if (!opened) {
         std::fprintf(stderr, "%s: cannot open %s: %s\n", qPrintable(QCoreApplication::applicationName()),
                      qPrintable(port_name), qPrintable(c_.MSComm1.errorText()));
-        c_.tell(QStringLiteral("MIVO CommPort Fail"));
-        c_.tell(QStringLiteral("CommPort Close"));
-        return;
+        if (!quiet) {
+            c_.tell(QStringLiteral("MIVO CommPort Fail"));
+            c_.tell(QStringLiteral("CommPort Close"));
+        }
+        return false;
     }
+    opened_name_ = port_name;
+    lasting_name_ = lasting_name_of(port_name);
     ++c_.link_session;
     c_.vars.is_linked = kTrue;
     c_.view().show_link_light(true);
     c_.state.set_link_open(true);
     c_.report([](Availability& a) { a.link_opened(); });
-    c_.tell(QStringLiteral("Port Open"));
+    if (!quiet)
+        c_.tell(QStringLiteral("Port Open"));
+    return true;
+}
+
+QString PortControl::lasting_name_of(const QString& port_name)
+{
+    if (names_network_line(port_name))
+        return port_name;
+    const QString device = QFileInfo(port_name).canonicalFilePath();
+    QDirIterator by_id(QStringLiteral("/dev/serial/by-id"), QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+    while (!device.isEmpty() && by_id.hasNext()) {
+        const QString link = by_id.next();
+        if (QFileInfo(link).canonicalFilePath() == device)
+            return link;
+    }
+    return port_name;
 }
 
 void PortControl::close()
 {
+    if (on_user_action_)
+        on_user_action_();
     if (c_.vars.is_linked != kTrue) {
         c_.tell(QStringLiteral("Port Close"));
         return;
@@ -57,7 +94,7 @@ void PortControl::close_timer1()
         c_.Timer1.stop();
 }
 
-void PortControl::link_lost(const QString& reason)
+void PortControl::link_lost(const QString& reason, bool reconnecting)
 {
     if (c_.vars.is_linked != kTrue)
         return;
@@ -74,8 +111,10 @@ void PortControl::link_lost(const QString& reason)
     // the user is told what happened in words right for every loss; the
     // reason went to stderr above. The timer is the core's own object: the
     // message does not outlive the console.
-    QTimer::singleShot(0, &c_.Timer1, [this] {
-        c_.tell(QStringLiteral("CommPort lost: the device hung up or was removed."));
+    QTimer::singleShot(0, &c_.Timer1, [this, reconnecting] {
+        c_.tell(reconnecting ? QStringLiteral("CommPort lost: the device hung up or was removed. "
+                                              "The console opens it again when it is back.")
+                             : QStringLiteral("CommPort lost: the device hung up or was removed."));
     });
 }
 

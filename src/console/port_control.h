@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace mivo {
 
 class ConsoleContext;
@@ -16,15 +18,31 @@ public:
 
     void open();   // "Open"
     void close();  // "Close"
+    // Opens the port of that system name as "Open" does; quiet leaves out
+    // the messages. False when it could not be opened.
+    bool open_named(const QString& port_name, bool quiet);
+    // The name the port was last opened by, and the name to look for when it
+    // comes back: a local device's /dev/serial/by-id/ name when it has one,
+    // since its /dev/ttyUSBn name may go to another adapter.
+    const QString& opened_name() const { return opened_name_; }
+    const QString& lasting_name() const { return lasting_name_; }
+    static QString lasting_name_of(const QString& port_name);
     // Switches the poll timer off and returns once it reads as off; a tick
     // already under way is not waited for.
     void close_timer1();
     // The port was lost under us (it is already closed): bring the console
     // to the state "Close" leaves, and tell the user once.
-    void link_lost(const QString& reason);
+    void link_lost(const QString& reason, bool reconnecting = false);
+
+    // Called by "Open" and "Close" before they act: the user takes the line
+    // over from an automatic reconnection.
+    void set_on_user_action(std::function<void()> f) { on_user_action_ = std::move(f); }
 
 private:
     ConsoleContext& c_;
+    QString opened_name_;
+    QString lasting_name_;
+    std::function<void()> on_user_action_;
 };
 
 }  // namespace mivo

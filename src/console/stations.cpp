@@ -35,7 +35,7 @@ bool Stations::search_and_show_all_station()
     for (int n = protocol::kFirstStation; n <= protocol::kLastStation && link.up(); ++n) {
         c_.view().show_station_text(QString::number(n));
         link.Check_MIVO_response(protocol::station_probe_line(n));
-        link.Delay(CommandExchange::kReplyWaitMs);
+        link.Delay(c_.exchange.reply_wait_ms());
         // A present drive answers the empty line with its prompt; handing in
         // last_command sends a CR alone.
         const bool present = link.Check_MIVO_response(c_.vars.last_command);
@@ -57,19 +57,25 @@ bool Stations::search_and_show_all_station()
 
 void Stations::set_station_click()
 {
-    const QString text = c_.view().station_text();
+    select(c_.view().station_text(), false);
+}
+
+void Stations::select(const QString& text, bool quiet)
+{
     const DriveOperations::Selection selection = operations_.select_station(text);
     using Failure = DriveOperations::Failure;
     if (selection.failure == Failure::Refused) {
-        c_.tell(QStringLiteral("Type a station number: 0 to 31, or 32 for all stations."));
+        if (!quiet)
+            c_.tell(QStringLiteral("Type a station number: 0 to 31, or 32 for all stations."));
         return;
     }
     if (selection.failure == Failure::LinkLost || selection.failure == Failure::Interrupted)
         return;
     LinkGuard link = c_.hold_link();
     if (!selection.broadcast) {
-        c_.tell(selection.version ? QStringLiteral("Set OK.")
-                                  : QStringLiteral("Station %1 did not answer.").arg(text.trimmed()));
+        if (!quiet)
+            c_.tell(selection.version ? QStringLiteral("Set OK.")
+                                      : QStringLiteral("Station %1 did not answer.").arg(text.trimmed()));
         if (!link.up())
             return;
         c_.report([](Availability& a) { a.station_selected(Availability::Mode::Normal); });
@@ -78,6 +84,8 @@ void Stations::set_station_click()
     }
     link.start_timer1();
     c_.report([](Availability& a) { a.station_selected(Availability::Mode::Broadcast); });
+    if (quiet)
+        return;
     c_.tell(QStringLiteral("Switch to Broadcast Mode."));
     c_.tell(QStringLiteral("States wiil not response!"));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace mivo {
 
 class ConsoleContext;
@@ -17,6 +19,9 @@ public:
 
     // "Set Station": the station in the box, or 32 for broadcast mode.
     void set_station_click();
+    // Selects as "Set Station" does, the station given as text; quiet
+    // leaves out the messages (a line that came back selects again).
+    void select(const QString& text, bool quiet);
 
 private:
     ConsoleContext& c_;

@@ -19,6 +19,7 @@
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -172,6 +173,41 @@ void Form1::build_menu()
         (*item.action)->setEnabled(false);
         connect(*item.action, &QAction::triggered, this, item.handler);
     }
+
+    QMenu* line = ui_.menu_bar->addMenu(QStringLiteral("Line"));
+    line->setObjectName(QStringLiteral("mnu_line"));
+    ui_.mnu_line_reply_wait = line->addAction(QStringLiteral("Reply Wait..."));
+    ui_.mnu_line_reply_wait->setObjectName(QStringLiteral("mnu_line_reply_wait"));
+    connect(ui_.mnu_line_reply_wait, &QAction::triggered, this, &Form1::mnu_line_reply_wait_Click);
+    // Off at every start: the console keeps no settings.
+    ui_.mnu_line_reconnect = line->addAction(QStringLiteral("Reconnect Automatically"));
+    ui_.mnu_line_reconnect->setObjectName(QStringLiteral("mnu_line_reconnect"));
+    ui_.mnu_line_reconnect->setCheckable(true);
+    connect(ui_.mnu_line_reconnect, &QAction::toggled, this, &Form1::mnu_line_reconnect_Toggled);
+}
+
+void Form1::mnu_line_reply_wait_Click()
+{
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("reply_wait_dialog"));
+    dialog.setWindowTitle(QStringLiteral("Reply Wait"));
+    dialog.setLabelText(QStringLiteral("How long each line waits for the drive's reply, in ms\n"
+                                       "(raise it for a converter or a radio link that adds latency):"));
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setIntRange(CommandExchange::kReplyWaitMs, CommandExchange::kMaxReplyWaitMs);
+    dialog.setIntValue(console_.exchange().reply_wait_ms());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const int ms = dialog.intValue();
+    console_.exchange().set_reply_wait_ms(ms);
+    ui_.mnu_line_reply_wait->setText(ms == CommandExchange::kReplyWaitMs
+                                         ? QStringLiteral("Reply Wait...")
+                                         : QStringLiteral("Reply Wait... (%1 ms)").arg(ms));
+}
+
+void Form1::mnu_line_reconnect_Toggled(bool on)
+{
+    console_.reconnection().set_enabled(on);
 }
 
 void Form1::connect_handlers()

@@ -53,6 +53,8 @@ public:
     void mnu_drive_backup_Click();
     void mnu_drive_compare_Click();
     void mnu_drive_restore_Click();
+    void mnu_line_reply_wait_Click();
+    void mnu_line_reconnect_Toggled(bool on);
 
     // ConsoleView
     void show_message(const QString& text) override;

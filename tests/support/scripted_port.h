@@ -29,7 +29,24 @@ public:
 
     qint64 now_ms() const { return clock_.elapsed(); }
 
-    bool open(const QString&, const QString&) override { return open_ = true; }
+    // Each open is timed; the next refuse_opens opens fail.
+    QList<qint64> open_times;
+    int refuse_opens = 0;
+    bool open(const QString&, const QString&) override
+    {
+        open_times.append(clock_.elapsed());
+        if (refuse_opens > 0) {
+            --refuse_opens;
+            return false;
+        }
+        return open_ = true;
+    }
+    // The line goes away under the console.
+    void lose(const QString& reason)
+    {
+        open_ = false;
+        emit lost(reason);
+    }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
     QString errorText() const override { return {}; }

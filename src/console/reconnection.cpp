@@ -1,0 +1,86 @@
+#include "console/reconnection.h"
+
+#include "console/console_context.h"
+#include "console/port_control.h"
+#include "console/stations.h"
+#include "link/port_name.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace mivo {
+
+Reconnection::Reconnection(ConsoleContext& context, PortControl& port_control, Stations& stations)
+    : c_(context), port_control_(port_control), stations_(stations)
+{
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &Reconnection::try_now);
+}
+
+void Reconnection::set_enabled(bool on)
+{
+    enabled_ = on;
+    if (!on)
+        stop();
+}
+
+bool Reconnection::begin()
+{
+    if (!enabled_ || c_.vars.is_linked != kTrue || port_control_.opened_name().isEmpty())
+        return false;
+    trying_ = true;
+    name_ = port_control_.lasting_name();
+    network_ = names_network_line(name_);
+    // Taken before the loss is handled, which clears it.
+    station_ = c_.state.station();
+    pause_ms_ = kFirstNetworkTryMs;
+    again_in(network_ ? pause_ms_ : kLocalCheckMs);
+    return true;
+}
+
+void Reconnection::stop()
+{
+    trying_ = false;
+    timer_.stop();
+}
+
+void Reconnection::again_in(int ms)
+{
+    timer_.start(ms);
+}
+
+void Reconnection::try_now()
+{
+    if (!trying_)
+        return;
+    if (c_.vars.is_linked == kTrue) {
+        stop();  // opened by hand meanwhile
+        return;
+    }
+    // A local device is opened only once its name is there again: trying a
+    // missing device costs nothing, but says nothing either.
+    if (!network_ && !QFileInfo::exists(name_)) {
+        again_in(kLocalCheckMs);
+        return;
+    }
+    if (!port_control_.open_named(name_, true)) {
+        if (!trying_)
+            return;  // stopped while a network port was being opened
+        if (network_) {
+            pause_ms_ = std::min(pause_ms_ * 2, kLongestNetworkPauseMs);
+            again_in(pause_ms_);
+        } else {
+            again_in(kLocalCheckMs);
+        }
+        return;
+    }
+    trying_ = false;
+    std::fprintf(stderr, "%s: the line is back\n", qPrintable(name_));
+    if (station_)
+        stations_.select(QString::number(*station_), true);
+    emit reconnected();
+}
+
+}  // namespace mivo

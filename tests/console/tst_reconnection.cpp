@@ -1,0 +1,119 @@
+// A lost line opened again when it is back: under its own name only, with
+// the station selected again and the poll going on; tries that stop when
+// the user takes over.
+#include "console/console.h"
+
+#include "../support/core_fixture.h"
+
+#include <QtTest>
+
+using namespace mivo;
+
+class TestReconnection : public QObject, CoreFixture {
+    Q_OBJECT
+
+    ScriptedPort* line = nullptr;
+    QTemporaryDir dir;
+    QString device;
+
+    bool linked() const { return console->vars().is_linked == kTrue; }
+    QStringList written() const
+    {
+        QStringList out;
+        for (const auto& w : line->writes)
+            out << QString::fromLatin1(w.bytes).chopped(1);
+        return out;
+    }
+    void make_device() { QFile(device).open(QIODevice::WriteOnly); }
+    void answer_selection()
+    {
+        line->reply_next(">", 3);
+        line->reply_next(">", 3);
+        line->reply_next("MIVO-S 2.31\r>", 3);
+    }
+
+private slots:
+    void init()
+    {
+        auto scripted = std::make_unique<ScriptedPort>();
+        line = scripted.get();
+        start_console(std::move(scripted));
+        device = dir.filePath(QStringLiteral("ttyUSB7"));
+        make_device();
+        open_path(device);
+        answer_selection();
+        set_station(QStringLiteral("5"));
+        QVERIFY(linked() && Timer1().isActive());
+        Timer1().stop();  // the poll's lines would mix with the test's
+        view.take_messages();
+        line->writes.clear();
+        line->open_times.clear();
+    }
+    void cleanup() { stop_console(); }
+
+    void a_device_comes_back_under_its_own_name()
+    {
+        console->reconnection().set_enabled(true);
+        QFile::remove(device);
+        line->lose(QStringLiteral("gone"));
+        QVERIFY(!linked());
+        QTRY_COMPARE(view.messages.size(), 1);
+        QVERIFY2(view.messages.first().contains(QStringLiteral("opens it again")), qPrintable(view.messages.first()));
+
+        // While the name is missing nothing is opened.
+        QTest::qWait(3 * Reconnection::kLocalCheckMs);
+        QVERIFY(line->open_times.isEmpty());
+
+        answer_selection();
+        make_device();
+        QTRY_VERIFY(linked());
+        QTRY_COMPARE(written(), (QStringList{"ST 5", "ST 5", "RV 4"}));
+        QVERIFY(Timer1().isActive());
+        QCOMPARE(view.messages.size(), 1);  // said once, at the loss
+        QVERIFY(!console->reconnection().trying());
+    }
+
+    void a_network_port_is_tried_ever_later()
+    {
+        console->port_control().close();
+        open_path(QStringLiteral("tcp://127.0.0.1:4001"));
+        QVERIFY(linked());
+        console->reconnection().set_enabled(true);
+        line->open_times.clear();
+        line->refuse_opens = 100;
+        const qint64 lost_at = line->now_ms();
+        line->lose(QStringLiteral("reset"));
+        QTRY_VERIFY_WITH_TIMEOUT(line->open_times.size() >= 2, 6000);
+        QVERIFY(line->open_times[0] - lost_at >= Reconnection::kFirstNetworkTryMs);
+        QVERIFY(line->open_times[1] - line->open_times[0] >= 2 * Reconnection::kFirstNetworkTryMs);
+        QVERIFY(!linked());
+    }
+
+    // Unticking, "Open" and "Close" by hand: no try comes after them.
+    void the_user_takes_over()
+    {
+        for (int how = 0; how < 3; ++how) {
+            if (linked())
+                console->port_control().close();
+            open_path(device);
+            console->reconnection().set_enabled(true);
+            QFile::remove(device);
+            line->lose(QStringLiteral("gone"));
+            if (how == 0)
+                console->reconnection().set_enabled(false);
+            else if (how == 1)
+                console->port_control().close();
+            else
+                console->port_control().open();  // opens the device by hand: the scripted port is there
+            const bool by_hand = linked();
+            make_device();
+            line->open_times.clear();
+            QTest::qWait(3 * Reconnection::kLocalCheckMs);
+            QVERIFY2(line->open_times.isEmpty(), qPrintable(QString::number(how)));
+            QCOMPARE(linked(), by_hand);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReconnection)
+#include "tst_reconnection.moc"
