@@ -414,6 +414,31 @@ private slots:
         QVERIFY2(row.match(lines[2]).hasMatch(), qPrintable(lines[2]));
         QVERIFY(lines[1].section(',', 0, 0).toInt() < lines[2].section(',', 0, 0).toInt());
     }
+
+    // The line goes away for a while and comes back under the same name:
+    // the watch goes on, selects again first, and never changes the drive.
+    void watch_reconnect_survives_a_restart_of_the_line()
+    {
+        const std::string link = file(QStringLiteral("line")).toStdString();
+        sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "0,5", "--link", link});
+        QProcess watch;
+        start(watch, {"watch", "--station", "5", "--reconnect", "--count", "6"});
+        QTRY_VERIFY_WITH_TIMEOUT(watch.canReadLine() && watch.peek(4096).count('\n') >= 3, 10000);
+        sim.reset();
+        QTest::qWait(1500);
+        QCOMPARE(watch.state(), QProcess::Running);
+        sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "0,5", "--link", link});
+        const Run r = finish(watch);
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 7);
+        const QRegularExpression row("^[0-9]+,(0|),[0-9A-F]*,[0-9A-F]*$");
+        for (const QString& l : lines.mid(1))
+            QVERIFY2(row.match(l).hasMatch(), qPrintable(l));
+        const QStringList again = received_lines(*sim);
+        QVERIFY2(again.value(0) == QStringLiteral("ST 5"), qPrintable(again.join('|')));
+        QVERIFY(again.filter(QRegularExpression("^(EN|MA|HM|WT|SV)")).isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)
