@@ -49,6 +49,7 @@ public:
 
     State state() const;
     bool cycle_running() const { return cycles_ > 0; }
+    bool opening() const { return opening_; }
     // An exchange of several lines runs: a search, a cycle, a settings file.
     bool busy() const { return opening_ || searching_ || cycles_ > 0 || drive_operations_ > 0; }
 

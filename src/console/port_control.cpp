@@ -28,7 +28,7 @@ void PortControl::open()
 
 bool PortControl::open_named(const QString& port_name, bool quiet)
 {
-    if (c_.vars.is_linked == kTrue || c_.availability.busy())
+    if (c_.vars.is_linked == kTrue || c_.availability.opening())
         return false;
     // A network port processes events while it resolves and connects.
     c_.report([](Availability& a) { a.opening_started(); });

@@ -16,6 +16,8 @@ Reconnection::Reconnection(ConsoleContext& context, PortControl& port_control, S
     : c_(context), port_control_(port_control), stations_(stations)
 {
     timer_.setSingleShot(true);
+    // A coarse timer may fire early; the pauses are promised.
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &Reconnection::try_now);
 }
 

@@ -23,6 +23,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QInputDialog>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -984,6 +985,45 @@ private slots:
         QVERIFY(!form->isVisible());
         QCOMPARE(messages->take(), QStringList{});
         QCOMPARE(writes(), (QStringList{"WT 0 0 9", "WT 0 1 9"}));
+    }
+
+    // The "Line" menu: a longer reply wait for a slow line, and a line that
+    // goes away and comes back under the same name while the window watches.
+    void the_line_menu_sets_the_reply_wait_and_brings_a_line_back()
+    {
+        messages->on_message = [](const QString&) {
+            if (auto* d = qobject_cast<QInputDialog*>(QApplication::activeModalWidget()))
+                d->setIntValue(120);
+        };
+        ui().mnu_line_reply_wait->trigger();
+        messages->on_message = nullptr;
+        QCOMPARE(console().exchange().reply_wait_ms(), 120);
+        QVERIFY(ui().mnu_line_reply_wait->text().contains(QStringLiteral("120")));
+
+        QTemporaryDir dir;
+        const std::string link = dir.filePath(QStringLiteral("line")).toStdString();
+        auto sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "5", "--link", link});
+        QVERIFY(!ui().mnu_line_reconnect->isChecked());
+        ui().mnu_line_reconnect->trigger();
+        open_on(*sim);
+        set_station(QStringLiteral("5"));
+        ui().cb_ask_pfbk->setChecked(true);
+        QTRY_VERIFY(sim->rx_lines().size() > 3);
+        messages->take();
+        sim.reset();
+        QTRY_VERIFY(ui().cmd_port_open->isEnabled());
+        QTRY_COMPARE(messages->texts.size(), 1);
+        QVERIFY(messages->texts.first().contains(QStringLiteral("opens it again")));
+        sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "5", "--link", link});
+        QTRY_VERIFY_WITH_TIMEOUT(sim->rx_lines().size() >= 4, 10000);
+        QCOMPARE(QString::fromStdString(sim->rx_lines().front()), QStringLiteral("ST 5"));
+        QTRY_VERIFY(console().Timer1().isActive() && ui().cmd_port_close->isEnabled());
+        const auto polls = [&] {
+            const std::vector<std::string> lines = sim->rx_lines();
+            return std::count(lines.begin(), lines.end(), std::string("RV 0"));
+        };
+        QTRY_VERIFY(polls() >= 2);
+        QCOMPARE(messages->texts.size(), 1);
     }
 };
 
