@@ -1,6 +1,7 @@
 #include "link/network_port.h"
 
 #include "link/line_settings.h"
+#include "link/pending_input.h"
 
 #include <QEventLoop>
 #include <QTcpSocket>
@@ -9,29 +10,12 @@
 #ifdef Q_OS_UNIX
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #endif
 
 namespace mivo {
 
 namespace {
-
-constexpr int kWriteDrainLimitMs = 2000;
-
-// Whether the system holds bytes, an end or an error for the connection; a
-// zero-time poll() answers without the timeout error that every empty
-// waitForReadyRead(0) raises.
-bool system_has_input(const QTcpSocket& socket)
-{
-#ifdef Q_OS_UNIX
-    pollfd pfd{static_cast<int>(socket.socketDescriptor()), POLLIN, 0};
-    return ::poll(&pfd, 1, 0) > 0;
-#else
-    Q_UNUSED(socket);
-    return true;
-#endif
-}
 
 // A server that goes away without closing the connection is noticed by the
 // system within NetworkPort::kSilentLossMs, whether data waits to go out or
@@ -216,7 +200,7 @@ QByteArray NetworkPort::readAll()
     // What arrived since the last event-loop pass is still in the system;
     // fetch it without waiting. waitForReadyRead(0) also notices the end of
     // the connection, which then reports the loss through disconnected.
-    while (open_ && data.size() < kReadCapBytes && system_has_input(*socket_) && socket_->waitForReadyRead(0))
+    while (open_ && data.size() < kReadCapBytes && system_has_input(socket_->socketDescriptor()) && socket_->waitForReadyRead(0))
         data += socket_->read(kReadCapBytes - data.size());
     if (!telnet_)
         return data;

@@ -1,6 +1,7 @@
 #include "link/system_serial_port.h"
 
 #include "link/line_settings.h"
+#include "link/pending_input.h"
 
 #include <QFile>
 #include <QSerialPort>
@@ -10,33 +11,11 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <unistd.h>
 #endif
 
 namespace mivo {
-
-namespace {
-// A write to a serial line at 115200 baud drains in well under this; the
-// limit only keeps a stuck adapter from freezing the window for good.
-constexpr int kWriteDrainLimitMs = 2000;
-
-// Whether the system may hold bytes or a hang-up for the port. A zero-time
-// poll() answers without the TimeoutError that every empty
-// waitForReadyRead(0) raises; where there is no poll(), that wait decides alone.
-bool system_has_input(const QSerialPort& port)
-{
-#ifdef Q_OS_UNIX
-    pollfd pfd{static_cast<int>(port.handle()), POLLIN, 0};
-    return ::poll(&pfd, 1, 0) > 0;
-#else
-    Q_UNUSED(port);
-    return true;
-#endif
-}
-
-}  // namespace
 
 bool SystemSerialPort::lock_device(const QString& port_name)
 {
@@ -146,7 +125,8 @@ QByteArray SystemSerialPort::readAll()
     // system; fetch them without waiting, but only what is there now and up
     // to the cap. waitForReadyRead(0) also notices a hang-up, which then
     // closes the port through on_error.
-    while (data.size() < kReadCapBytes && port_->isOpen() && system_has_input(*port_) && port_->waitForReadyRead(0))
+    while (data.size() < kReadCapBytes && port_->isOpen() && system_has_input(qintptr(port_->handle()))
+           && port_->waitForReadyRead(0))
         data += port_->read(kReadCapBytes - data.size());
     return data;
 }
