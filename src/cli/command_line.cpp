@@ -20,23 +20,25 @@ struct CommandInfo {
     const char* name;
     const char* arguments;  // their names, space-separated; "" for none
     Station station;
+    bool several = false;   // takes --stations LIST
 };
 
 constexpr CommandInfo kCommands[] = {
     {"scan", "", Station::None},
-    {"read", "", Station::Drive},
-    {"backup", "FILE", Station::Drive},
-    {"compare", "FILE", Station::Drive},
-    {"restore", "FILE", Station::Drive},
+    {"read", "", Station::Drive, true},
+    {"backup", "FILE", Station::Drive, true},
+    {"compare", "FILE", Station::Drive, true},
+    {"restore", "FILE", Station::Drive, true},
     {"send", "LINE", Station::DriveOrAll},
-    {"watch", "", Station::Drive},
-    {"status", "", Station::Drive},
+    {"watch", "", Station::Drive, true},
+    {"status", "", Station::Drive, true},
     {"servo", "on|off", Station::DriveOrAll},
     {"home", "", Station::DriveOrAll},
     {"move", "POS", Station::DriveOrAll},
     {"write", "ENTRY VALUE", Station::Drive},
     {"save", "", Station::Drive},
 };
+
 
 const char* const kDescription =
     "Commissioning MIVO stepper drives on an RS-485 line from a shell or a script:\n"
@@ -115,6 +117,28 @@ std::optional<int> whole_number(const QString& text)
     return text.toInt();
 }
 
+// "1,2,5", "0-3,7" or "all": the stations in the order given, each once.
+std::optional<QList<int>> station_list(const QString& text, bool& all)
+{
+    all = text == u"all";
+    if (all)
+        return QList<int>{};
+    QList<int> out;
+    for (const QString& part : text.split(u',')) {
+        const QStringList ends = part.split(u'-');
+        if (ends.size() > 2)
+            return std::nullopt;
+        const std::optional<int> first = whole_number(ends.first());
+        const std::optional<int> last = ends.size() == 2 ? whole_number(ends.last()) : first;
+        if (!first || !last || *first > *last || *last > protocol::kLastStation)
+            return std::nullopt;
+        for (int n = *first; n <= *last; ++n)
+            if (!out.contains(n))
+                out << n;
+    }
+    return out;
+}
+
 // A number of the command line: whole ("250", "-250") or not ("0.5").
 std::optional<double> number(const QString& text, bool whole)
 {
@@ -183,12 +207,18 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     const QCommandLineOption tolerance(QStringLiteral("tolerance"),
                                        QStringLiteral("move --wait: how close counts as reached (default 0)."),
                                        QStringLiteral("T"));
-    parser.addOptions({port, station, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance});
+    const QCommandLineOption stations(QStringLiteral("stations"),
+                                      QStringLiteral("status, read, backup DIR, compare, restore, watch: several "
+                                                     "stations in turn, as 1,2,5 or 0-3,7, or all (those that "
+                                                     "answer a scan)."),
+                                      QStringLiteral("LIST"));
+    parser.addOptions(
+        {port, station, stations, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do, see above."),
                                  QStringLiteral("COMMAND [ARG...]"));
 
     QStringList with_values;
-    for (const QCommandLineOption* o : {&port, &station, &reply_wait, &count, &timeout, &speed, &tolerance})
+    for (const QCommandLineOption* o : {&port, &station, &stations, &reply_wait, &count, &timeout, &speed, &tolerance})
         for (const QString& name : o->names())
             with_values << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
     if (!parser.parse(negative_numbers_as_values(arguments, with_values)))
@@ -247,7 +277,18 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     if (inv.port.trimmed().isEmpty())
         return usage_error(QStringLiteral("--port PORT is needed"));
 
-    if (parser.isSet(station)) {
+    if (parser.isSet(stations)) {
+        if (!info->several)
+            return usage_error(QStringLiteral("%1 takes no --stations").arg(inv.command));
+        if (parser.isSet(station))
+            return usage_error(QStringLiteral("--station and --stations do not go together"));
+        const std::optional<QList<int>> list = station_list(parser.value(stations), inv.all_stations);
+        if (!list)
+            return usage_error(QStringLiteral("--stations takes a list such as 1,2,5 or 0-3,7 (0 to 31), or all, "
+                                              "not \"%1\"")
+                                   .arg(parser.value(stations)));
+        inv.stations = *list;
+    } else if (parser.isSet(station)) {
         if (info->station == Station::None)
             return usage_error(QStringLiteral("%1 takes no --station").arg(inv.command));
         const int last = info->station == Station::DriveOrAll ? protocol::kBroadcastStation : protocol::kLastStation;

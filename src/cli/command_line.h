@@ -22,6 +22,10 @@ struct Invocation {
     QStringList args;
     QString port;  // as the "Comm" box takes it
     std::optional<int> station;
+    // --stations: each in turn; all_stations: those a scan finds.
+    QList<int> stations;
+    bool all_stations = false;
+    bool several() const { return all_stations || !stations.isEmpty(); }
     bool fast = false;
     bool json = false;
     std::optional<int> reply_wait_ms;

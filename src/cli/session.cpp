@@ -4,9 +4,16 @@
 #include "protocol/command_lines.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <utility>
 #include <variant>
@@ -113,7 +120,14 @@ int Session::run()
             return *status;
         file = std::get<settings_file::Values>(loaded);
     }
-    if (inv_.command == u"backup") {
+    if (inv_.command == u"backup" && inv_.several()) {
+        // One file a station in the folder, made when missing.
+        const QString& dir = inv_.args.first();
+        if (QFileInfo(dir).exists() ? !QFileInfo(dir).isDir() : !QDir().mkpath(dir)) {
+            tell(QStringLiteral("cannot write into %1: not a folder that can be made").arg(dir));
+            return kBadUsage;
+        }
+    } else if (inv_.command == u"backup") {
         // Refused before the drive is read: nothing would be written anyway.
         if (const QString refused = WholeFile::refusal(inv_.args.first()); !refused.isEmpty()) {
             tell(QStringLiteral("cannot write %1").arg(refused));
@@ -129,14 +143,15 @@ int Session::run()
 
     int status = open_and_select();
     if (status == kSuccess)
-        status = run_command(file);
+        status = inv_.several() ? run_each(file) : run_command(file);
     if (interruption_.signal_number() && !signal_ends_run_) {
         tell(QStringLiteral("stopped by %1").arg(interruption_.signal_number() == SIGINT ? "SIGINT" : "SIGTERM"));
         return interruption_.exit_status();
     }
     // The document says what happened also when the drive did not do all
     // that was asked.
-    if (document_ && (status == kSuccess || status == kDifferences))
+    // With several stations it says which did and which did not.
+    if (document_ && (status == kSuccess || status == kDifferences || inv_.several()))
         print_out(QString::fromUtf8(QJsonDocument(*document_).toJson(QJsonDocument::Indented)));
     // The data a script reads is not there: as bad as a file not written.
     if (const QString failure = standard_output_failure(); !failure.isEmpty()) {
@@ -189,13 +204,145 @@ int Session::open_and_select()
         return kPortFailed;
     if (!inv_.station)
         return kSuccess;
-    const DriveOperations::Selection s = console_.operations().select_station(QString::number(*inv_.station));
+    return select(*inv_.station);
+}
+
+QList<int> Session::answering_stations()
+{
+    QList<int> found;
+    if (!console_.stations().search_and_show_all_station())
+        return found;
+    for (int n : std::as_const(view_.station_list))
+        if (n >= protocol::kFirstStation && n <= protocol::kLastStation)
+            found << n;
+    return found;
+}
+
+int Session::run_each(const std::optional<settings_file::Values>& file)
+{
+    const QList<int> stations = inv_.all_stations ? answering_stations() : inv_.stations;
+    if (!linked())
+        return kPortFailed;
+    if (stations.isEmpty()) {
+        tell(QStringLiteral("no station answered the scan"));
+        if (inv_.json)
+            document_ = QJsonObject{{QStringLiteral("stations"), QJsonArray()}};
+        return kNoAnswer;
+    }
+    if (inv_.command == u"watch")
+        return watch_each(stations);
+    QJsonArray documents;
+    int worst = kSuccess;
+    for (const int station : stations) {
+        if (interruption_.signal_number())
+            break;
+        if (!inv_.json)
+            print_out(QStringLiteral("# station %1\n").arg(station));
+        document_.reset();
+        int status = select(station);
+        if (status == kSuccess)
+            status = run_command(file);
+        else if (status == kNoAnswer && inv_.json)
+            document_ = silent_document();
+        if (document_)
+            documents.append(*document_);
+        worst = std::max(worst, status);
+        // One that does not answer does not stop the others; a lost line does.
+        if (!linked())
+            break;
+    }
+    if (inv_.json)
+        document_ = QJsonObject{{QStringLiteral("stations"), documents}};
+    return worst;
+}
+
+QJsonObject Session::silent_document() const
+{
+    static const QHash<QString, QStringList> kValues{
+        {QStringLiteral("status"), {"position", "state", "inputs", "state_bits", "input_bits"}},
+        {QStringLiteral("read"), {"drive", "entries"}},
+        {QStringLiteral("backup"), {"file", "entries"}},
+        {QStringLiteral("compare"), {"same", "differences"}},
+        {QStringLiteral("restore"), {"written", "not_taken", "saved", "reset_needed"}},
+    };
+    QJsonObject d = station_document();
+    for (const QString& key : kValues.value(inv_.command))
+        d.insert(key, QJsonValue::Null);
+    d.insert(QStringLiteral("error"), QStringLiteral("station %1 did not answer").arg(station_));
+    return d;
+}
+
+int Session::watch_each(const QList<int>& stations)
+{
+    if (!inv_.json)
+        print_out(QStringLiteral("time_ms,station,position,state,inputs\n"));
+    // Ctrl-C ends the watch after the row under way, as a single watch.
+    interruption_.set_stops_exchange(false);
+    signal_ends_run_ = true;
+    std::optional<int> status;
+    QObject::connect(&interruption_, &Interruption::interrupted, &interruption_, [&] { status = kSuccess; });
+    QElapsedTimer clock;
+    int rows = 0;
+    while (!status) {
+        QElapsedTimer round;
+        round.start();
+        for (const int station : stations) {
+            station_ = station;
+            console_.operations().select_station(QString::number(station));
+            console_.Timer1().stop();
+            const DriveOperations::Status s = console_.operations().read_status();
+            if (!linked()) {
+                status = kPortFailed;
+                break;
+            }
+            if (!clock.isValid())
+                clock.start();
+            const QString time = QString::number(clock.elapsed());
+            if (inv_.json) {
+                const QJsonObject row{{QStringLiteral("time_ms"), clock.elapsed()},
+                                      {QStringLiteral("station"), station},
+                                      {QStringLiteral("position"), json_or_null(s.position)},
+                                      {QStringLiteral("state"), json_or_null(s.state)},
+                                      {QStringLiteral("inputs"), json_or_null(s.inputs)}};
+                print_out(QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact)) + u'\n');
+            } else {
+                const Recorder::Sample sample{0, s.position, s.state, s.inputs};
+                // The recorder's row with the station after the time.
+                const QString values = console_.recorder().csv_row(sample).section(u',', 1);
+                print_out(QStringLiteral("%1,%2,%3\n").arg(time).arg(station).arg(values));
+            }
+            if (!standard_output_failure().isEmpty())
+                status = kBadUsage;
+            else if (inv_.count && ++rows >= *inv_.count)
+                status = kSuccess;
+            QCoreApplication::processEvents();
+            if (status)
+                break;
+        }
+        // A round at most as often as the window's poll ticks.
+        const qint64 left = console_.Timer1().interval() - round.elapsed();
+        if (!status && left >= 0) {
+            QEventLoop pause;
+            QTimer::singleShot(int(left) + 1, &pause, &QEventLoop::quit);
+            QObject::connect(&interruption_, &Interruption::interrupted, &pause, &QEventLoop::quit);
+            pause.exec();
+        }
+    }
+    interruption_.disconnect(&interruption_);
+    return *status;
+}
+
+int Session::select(int station)
+{
+    station_ = station;
+    drive_version_.clear();
+    const DriveOperations::Selection s = console_.operations().select_station(QString::number(station_));
     // Nothing polls unless asked to: a command's lines are its own.
     console_.Timer1().stop();
     if (!linked() || s.failure == Failure::LinkLost || s.failure == Failure::Interrupted)
         return kPortFailed;
     if (s.failure == Failure::NoAnswer) {
-        print_err(QStringLiteral("Station %1 did not answer.\n").arg(*inv_.station));
+        print_err(QStringLiteral("Station %1 did not answer.\n").arg(station_));
         return kNoAnswer;
     }
     drive_version_ = s.version.value_or(QString());
@@ -224,7 +371,7 @@ int Session::status_of(Failure failure, const QString& what) const
     switch (failure) {
     case Failure::None: return kSuccess;
     case Failure::NoAnswer:
-        tell(QStringLiteral("%1: no answer from station %2").arg(what).arg(*inv_.station));
+        tell(QStringLiteral("%1: no answer from station %2").arg(what).arg(station_));
         return kNoAnswer;
     case Failure::LinkLost: return kPortFailed;
     case Failure::Refused: return kBadUsage;
@@ -235,7 +382,7 @@ int Session::status_of(Failure failure, const QString& what) const
 
 QJsonObject Session::station_document() const
 {
-    return QJsonObject{{QStringLiteral("station"), *inv_.station}};
+    return QJsonObject{{QStringLiteral("station"), station_}};
 }
 
 int Session::scan()
@@ -272,17 +419,19 @@ int Session::read()
         document_->insert(QStringLiteral("entries"), entries);
         return kSuccess;
     }
-    print_out(settings_file::format(values, settings_file::header_now(writer(), *inv_.station, drive_version_)));
+    print_out(settings_file::format(values, settings_file::header_now(writer(), station_, drive_version_)));
     return kSuccess;
 }
 
 int Session::back_up()
 {
-    const QString& path = inv_.args.first();
+    const QString path = inv_.several()
+        ? QDir(inv_.args.first()).filePath(QStringLiteral("station-%1.mivo").arg(station_))
+        : inv_.args.first();
     const int status = status_of(console_.drive_settings().back_up(path, writer()), QStringLiteral("Backup"));
     if (status != kSuccess)
         return status;
-    print_err(DriveSettings::backed_up_text(*inv_.station, path) + u'\n');
+    print_err(DriveSettings::backed_up_text(station_, path) + u'\n');
     if (inv_.json) {
         document_ = station_document();
         document_->insert(QStringLiteral("file"), path);
@@ -307,7 +456,7 @@ int Session::compare(const settings_file::Values& file)
         document_->insert(QStringLiteral("same"), status == kSuccess);
         document_->insert(QStringLiteral("differences"), differences);
     } else if (status == kSuccess) {
-        print_out(QStringLiteral("Station %1 holds the values of %2.\n").arg(*inv_.station).arg(inv_.args.first()));
+        print_out(QStringLiteral("Station %1 holds the values of %2.\n").arg(station_).arg(inv_.args.first()));
     } else {
         QString out;
         for (const DriveSettings::Entry& e : report.differences)
@@ -324,7 +473,7 @@ int Session::restore(const settings_file::Values& file)
     const int status = status_of(report, QStringLiteral("Restore"));
     if (status == kSuccess && report.written.isEmpty())
         print_err(QStringLiteral("Nothing to write: station %1 holds the values of %2.\n")
-                      .arg(*inv_.station)
+                      .arg(station_)
                       .arg(inv_.args.first()));
     if (inv_.json && (status == kSuccess || status == kDifferences)) {
         QJsonArray written;
@@ -352,8 +501,8 @@ int Session::send()
             shown += u'\n';
         print_out(shown);
     }
-    if (reply.received.isEmpty() && *inv_.station != protocol::kBroadcastStation) {
-        tell(QStringLiteral("no reply from station %1").arg(*inv_.station));
+    if (reply.received.isEmpty() && station_ != protocol::kBroadcastStation) {
+        tell(QStringLiteral("no reply from station %1").arg(station_));
         document_.reset();
         return kNoAnswer;
     }
@@ -371,7 +520,7 @@ int Session::watch()
         if (inv_.json) {
             const QJsonObject row{
                 {QStringLiteral("time_ms"), recorder.csv_row(sample).section(u',', 0, 0).toLongLong()},
-                {QStringLiteral("station"), *inv_.station},
+                {QStringLiteral("station"), station_},
                 {QStringLiteral("position"), json_or_null(sample.position)},
                 {QStringLiteral("state"), json_or_null(sample.state)},
                 {QStringLiteral("inputs"), json_or_null(sample.inputs)}};
@@ -449,7 +598,7 @@ int Session::home()
     const DriveOperations::Homed h = console_.operations().home(inv_.timeout_ms);
     if (h.failure == Failure::NoAnswer) {
         tell(QStringLiteral("home: no prompt from station %1 within %2 s")
-                 .arg(*inv_.station)
+                 .arg(station_)
                  .arg(inv_.timeout_ms / 1000.0));
         return kNoAnswer;
     }

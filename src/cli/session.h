@@ -28,6 +28,16 @@ public:
 
 private:
     int open_and_select();
+    // Selects the station; its status as the tool's exit status.
+    int select(int station);
+    // --stations: the command on each station in turn.
+    int run_each(const std::optional<settings_file::Values>& file);
+    // The stations a scan finds, told nothing.
+    QList<int> answering_stations();
+    // watch --stations: a row a station, round after round.
+    int watch_each(const QList<int>& stations);
+    // A station that did not answer: its values null and an error.
+    QJsonObject silent_document() const;
     int run_command(const std::optional<settings_file::Values>& file);
     int scan();
     int read();
@@ -57,6 +67,7 @@ private:
     Interruption interruption_;
     // A watch ends by Ctrl-C: a signal then is no failure.
     bool signal_ends_run_ = false;
+    int station_ = 0;  // the one the command is for
     QString drive_version_;
     // --json: the command's document, printed once it is done.
     std::optional<QJsonObject> document_;
