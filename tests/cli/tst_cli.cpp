@@ -283,6 +283,47 @@ private slots:
         run({"servo", "off"}, 0, {"EN 0"});
     }
 
+    // The same commands on several stations in turn: one that does not
+    // answer does not stop the others, and each keeps its own document.
+    void several_stations_in_turn()
+    {
+        sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "1,2,5"});
+        Run r = cli({"--stations", "1,3,5", "status", "--json"});
+        QCOMPARE(r.status, 4);
+        const QJsonArray docs = QJsonDocument::fromJson(r.out.toUtf8()).object()["stations"].toArray();
+        QCOMPARE(docs.size(), 3);
+        QCOMPARE(docs[0].toObject()["state_bits"].toArray(), QJsonArray{"MF"});
+        QVERIFY(docs[1].toObject()["position"].isNull() && !docs[1].toObject()["error"].toString().isEmpty());
+        QCOMPARE(docs[2].toObject()["station"].toInt(), 5);
+
+        const QString rack = file(QStringLiteral("rack/7"));
+        QCOMPARE(cli({"--stations", "all", "--fast", "backup", rack}).status, 0);
+        for (const int n : {1, 2, 5}) {
+            const QString text = read_text(rack + QStringLiteral("/station-%1.mivo").arg(n));
+            QVERIFY2(text.contains(QStringLiteral("# station: %1\n").arg(n)), qPrintable(text));
+            QVERIFY(values_of(text)[3]);
+        }
+
+        const QString golden = write("golden.mivo", "P3=77\n");
+        r = cli({"--stations", "1-2", "restore", golden, "--json"});
+        QCOMPARE(r.status, 0);
+        for (const QJsonValue d : QJsonDocument::fromJson(r.out.toUtf8()).object()["stations"].toArray())
+            QCOMPARE(d.toObject()["written"].toArray(), QJsonArray{"P3"});
+        QCOMPARE(writes(), (QStringList{"WT 0 3 77", "WT 0 3 77"}));
+
+        r = cli({"--stations", "1,5", "watch", "--count", "4"});
+        QCOMPARE(r.status, 0);
+        QStringList stations;
+        for (const QString& row : r.out.split('\n', Qt::SkipEmptyParts).mid(1))
+            stations << row.section(',', 1, 1);
+        QCOMPARE(stations, (QStringList{"1", "5", "1", "5"}));
+
+        for (const QStringList& bad : {QStringList{"--stations", "5-1", "status"}, {"--stations", "32", "status"},
+                                       {"--stations", "1,x", "status"}, {"--stations", "1", "servo", "on"},
+                                       {"--stations", "1", "--station", "1", "status"}})
+            QVERIFY2(cli(bad, file("no-such-port")).status == 2, qPrintable(bad.join(' ')));
+    }
+
     void drive_command_arguments_are_checked_before_the_port_opens_data()
     {
         QTest::addColumn<QStringList>("args");
