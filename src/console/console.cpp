@@ -17,7 +17,8 @@ Console::Console(SerialPort& port, QObject* parent)
       settings_(context_, operations_),
       motion_(context_, monitoring_, operations_),
       drive_settings_(context_),
-      reconnection_(context_, port_control_, stations_)
+      reconnection_(context_, port_control_, stations_),
+      line_overview_(context_)
 {
     port.setObjectName(QStringLiteral("MSComm1"));
     exchange_.set_wire_log(&wire_log_);

@@ -3,6 +3,7 @@
 #include "console/console_context.h"
 #include "console/drive_operations.h"
 #include "console/drive_settings.h"
+#include "console/line_overview.h"
 #include "console/monitoring.h"
 #include "console/motion.h"
 #include "console/port_control.h"
@@ -52,6 +53,8 @@ public:
     Motion& motion() { return motion_; }
     DriveSettings& drive_settings() { return drive_settings_; }
     Reconnection& reconnection() { return reconnection_; }
+    // Every station of the line, read in the line's idle moments.
+    LineOverview& line_overview() { return line_overview_; }
 
     ConsoleView& view() const { return context_.view(); }
     FormVariables& vars() { return context_.vars; }
@@ -79,6 +82,7 @@ private:
     Motion motion_;
     DriveSettings drive_settings_;
     Reconnection reconnection_;
+    LineOverview line_overview_;
 };
 
 }  // namespace mivo

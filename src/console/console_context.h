@@ -49,6 +49,12 @@ public:
     // Counts successful opens, so that a handler that waited through a
     // "Close" and a new "Open" can tell it is no longer on its own link.
     quint64 link_session = 0;
+    // Handlers and operations under way (their LinkGuards): while any is,
+    // the event loop that runs is some handler's wait, not the idle one.
+    int link_holders = 0;
+    // A broadcast motion cycle between two moves, where the line is free
+    // for a moment although the cycle's handler runs.
+    bool between_broadcast_moves = false;
 
     // A handler takes this at its start; it tells whether the link is still
     // the one the handler began on, and refuses to talk once it is not.

@@ -2,6 +2,7 @@
 
 #include "console/recorder.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
@@ -36,6 +37,8 @@ public:
     void set_live_value(qint16 RV_Group_num, const std::optional<QString>& value_line);
     void set_busy(bool busy);
     void add_sample(const Recorder::Sample& sample) { emit sample_recorded(sample); }
+    // A search went through every station: the ones that answered.
+    void set_found_stations(const QList<int>& stations) { emit stations_found(stations); }
 
 signals:
     void link_changed(bool open);
@@ -45,6 +48,7 @@ signals:
     // A poll tick that read something has ended; the recorder holds its
     // sample as the newest.
     void sample_recorded(const mivo::Recorder::Sample& sample);
+    void stations_found(const QList<int>& stations);
 
 private:
     bool link_open_ = false;

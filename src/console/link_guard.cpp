@@ -4,7 +4,20 @@
 
 namespace mivo {
 
-LinkGuard::LinkGuard(ConsoleContext& context) : c_(context), session_(context.link_session) {}
+LinkGuard::LinkGuard(ConsoleContext& context) : c_(context), session_(context.link_session)
+{
+    ++c_.link_holders;
+}
+
+LinkGuard::LinkGuard(const LinkGuard& other) : c_(other.c_), session_(other.session_)
+{
+    ++c_.link_holders;
+}
+
+LinkGuard::~LinkGuard()
+{
+    --c_.link_holders;
+}
 
 bool LinkGuard::up() const
 {

@@ -19,6 +19,10 @@ class ConsoleContext;
 class LinkGuard {
 public:
     explicit LinkGuard(ConsoleContext& context);
+    // Counted in ConsoleContext::link_holders while it lives.
+    LinkGuard(const LinkGuard& other);
+    LinkGuard& operator=(const LinkGuard&) = delete;
+    ~LinkGuard();
 
     // The link this handler started on is still open.
     bool up() const;

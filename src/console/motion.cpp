@@ -123,7 +123,9 @@ bool Motion::move_and_dwell(LinkGuard& link, qint32 position, qint32 dwell, bool
         monitoring_.Delay_and_Trigger_Timer1(dwell);
     if (!link.up())
         return false;
+    c_.between_broadcast_moves = broadcast;
     QCoreApplication::processEvents();
+    c_.between_broadcast_moves = false;
     return link.up();
 }
 

@@ -30,6 +30,7 @@ bool Stations::search_and_show_all_station()
 
     c_.Timer1.stop();
     c_.view().clear_station_list();
+    QList<int> found;
     // Also a "Close" and a new "Open" between two probes end the sweep: the
     // new link gets no probe of the old one.
     for (int n = protocol::kFirstStation; n <= protocol::kLastStation && link.up(); ++n) {
@@ -41,15 +42,18 @@ bool Stations::search_and_show_all_station()
         const bool present = link.Check_MIVO_response(c_.vars.last_command);
         if (!link.up())
             break;
-        if (present)
+        if (present) {
             c_.view().append_station(n);
+            found << n;
+        }
         QCoreApplication::processEvents();
     }
     const bool finished = link.up();
     // A sweep cut short must not leave a list that looks complete.
-    if (finished)
+    if (finished) {
         c_.view().append_station(protocol::kBroadcastStation);
-    else
+        c_.state.set_found_stations(found);
+    } else
         c_.view().clear_station_list();
     c_.view().show_station_text(QString());
     return finished;

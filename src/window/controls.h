@@ -33,6 +33,7 @@ struct Form1Controls {
     QAction* mnu_line_reconnect = nullptr;
     QAction* mnu_view_wire_log = nullptr;
     QAction* mnu_view_recorder = nullptr;
+    QAction* mnu_view_line = nullptr;
 
     // "Communication"
     QComboBox* cbb_port_num = nullptr;

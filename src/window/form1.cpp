@@ -6,6 +6,7 @@
 #include "window/key_press_relay.h"
 #include "window/layout.h"
 #include "window/light.h"
+#include "window/line_pane.h"
 #include "window/message_box.h"
 #include "window/settings_report_dialog.h"
 #include "window/transcript_box.h"
@@ -97,6 +98,13 @@ void Form1::build_panes()
     connect(&console_.state(), &ConsoleState::sample_recorded, recorder_pane_, [pane = recorder_pane_] {
         pane->sample_added();
     });
+    line_pane_ = new LinePane(console_.line_overview());
+    // As "Set Station" with the station typed in.
+    connect(line_pane_, &LinePane::station_chosen, this, [this](int station) {
+        ui_.cbb_station_num->setEditText(QString::number(station));
+        if (ui_.cmd_set_station->isEnabled())
+            cmd_set_station_Click();
+    });
     const struct {
         QDockWidget** dock;
         QWidget* pane;
@@ -110,6 +118,7 @@ void Form1::build_panes()
          Qt::BottomDockWidgetArea},
         {&recorder_dock_, recorder_pane_, "dock_recorder", "Recorder", &ui_.mnu_view_recorder, "mnu_view_recorder",
          Qt::RightDockWidgetArea},
+        {&line_dock_, line_pane_, "dock_line", "Line", &ui_.mnu_view_line, "mnu_view_line", Qt::BottomDockWidgetArea},
     };
     QMenu* view = ui_.menu_bar->addMenu(QStringLiteral("View"));
     view->setObjectName(QStringLiteral("mnu_view"));
@@ -131,6 +140,9 @@ void Form1::build_panes()
         connect(dock, &QDockWidget::visibilityChanged, this, refit);
         connect(dock, &QDockWidget::topLevelChanged, this, refit);
     }
+    // Hidden, the pane sends nothing.
+    connect(line_dock_, &QDockWidget::visibilityChanged, this,
+            [this](bool visible) { console_.line_overview().set_active(visible); });
 }
 
 void Form1::fit_to_panes()

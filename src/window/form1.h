@@ -11,6 +11,7 @@ class QDockWidget;
 namespace mivo {
 
 class Console;
+class LinePane;
 class RecorderPane;
 class WireLogPane;
 
@@ -27,6 +28,7 @@ public:
     // The panes of the "View" menu.
     QDockWidget* wire_log_dock() const { return wire_log_dock_; }
     QDockWidget* recorder_dock() const { return recorder_dock_; }
+    QDockWidget* line_dock() const { return line_dock_; }
     WireLogPane& wire_log_pane() const { return *wire_log_pane_; }
     RecorderPane& recorder_pane() const { return *recorder_pane_; }
 
@@ -106,6 +108,8 @@ private:
     Form1Controls ui_;
     QDockWidget* wire_log_dock_ = nullptr;
     QDockWidget* recorder_dock_ = nullptr;
+    QDockWidget* line_dock_ = nullptr;
+    LinePane* line_pane_ = nullptr;
     WireLogPane* wire_log_pane_ = nullptr;
     RecorderPane* recorder_pane_ = nullptr;
     int page_in_front_ = kTerminalPage;

@@ -1,6 +1,7 @@
 // The "Wire Log" and "Recorder" panes of the window, and what the recorder's
 // plot makes of the samples.
 #include "window/recorder_chart_view.h"
+#include "window/line_pane.h"
 #include "window/recorder_pane.h"
 #include "window/recorder_plot.h"
 #include "window/wire_log_model.h"
@@ -10,6 +11,8 @@
 
 #include <QCheckBox>
 #include <QDockWidget>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 
@@ -152,6 +155,59 @@ private slots:
         QCOMPARE(*columns[0].low, 0.0);
         QCOMPARE(*columns[0].high, 99.0);
         QCOMPARE(recorder_plot::position_runs(columns).size(), 1);
+    }
+
+    // Every station in view while the window polls its own: a silent one
+    // turns "lost", a state change shows, and no line of the pane falls into
+    // the window's exchanges or leaves the line on another station.
+    void the_line_pane_reads_every_station_between_the_windows_exchanges()
+    {
+        sim::SimHarness sim({"--stations", "1,2,5", "--silent", "2"});
+        open_on(sim);
+        set_station(QStringLiteral("5"));
+        ui().cb_ask_pfbk->setChecked(true);
+        ui().cb_ask_states->setChecked(true);
+        console().state().set_found_stations({1, 2, 5});
+        ui().mnu_view_line->trigger();
+        QTableWidget* table = form->findChild<QTableWidget*>(QStringLiteral("line_table"));
+        QVERIFY(table);
+        const auto cell = [&](int row, int column) {
+            const QTableWidgetItem* item = table->item(row, column);
+            return item ? item->text() : QString();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(cell(1, LinePane::kStatus), QStringLiteral("lost"), 5000);
+        QTRY_COMPARE(cell(0, LinePane::kStatus), QStringLiteral("ok"));
+        QCOMPARE(cell(2, LinePane::kStation), QStringLiteral("5"));
+        QTRY_VERIFY(cell(2, LinePane::kAnswered).section('/', 0, 0).toInt() >= 2);
+        QVERIFY(!cell(2, LinePane::kState).contains(QStringLiteral("SVON")));
+
+        ui().SSTab1->setCurrentIndex(0);
+        QTest::keyClicks(ui().tx_command, QStringLiteral("EN 1"));
+        QTest::keyClick(ui().tx_command, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(cell(2, LinePane::kState).contains(QStringLiteral("SVON")), 3000);
+
+        form->line_dock()->hide();
+        QTest::qWait(100);
+        const std::vector<std::string> lines = sim.rx_lines();
+        // After another station's select line only reads, until the
+        // window's station is selected again; a tick's reads stay together.
+        bool elsewhere = false;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const QString l = QString::fromStdString(lines[i]);
+            if (l.startsWith(QStringLiteral("ST ")))
+                elsewhere = l != QStringLiteral("ST 5");
+            else
+                QVERIFY2(!elsewhere || l.startsWith(QStringLiteral("RV ")), qPrintable(l));
+            if (l == QStringLiteral("RV 0") && i + 2 < lines.size() && lines[i + 1] == "RV 2")
+                QCOMPARE(lines[i + 2], std::string("RV 5"));
+        }
+        QVERIFY(!elsewhere);
+        // Hidden, it sends nothing more.
+        const std::size_t hidden_at = sim.rx_lines().size();
+        QTest::qWait(600);
+        const std::vector<std::string> after = sim.rx_lines();
+        for (std::size_t i = hidden_at; i < after.size(); ++i)
+            QVERIFY2(after[i].rfind("ST ", 0) != 0, after[i].c_str());
     }
 };
 
