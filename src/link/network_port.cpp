@@ -107,6 +107,8 @@ bool NetworkPort::open(const QString& port_name, const QString& settings)
         socket_->write(opening);
         while (open_ && socket_->bytesToWrite() > 0 && socket_->waitForBytesWritten(kWriteDrainLimitMs)) {
         }
+        if (!open_)
+            error_text_ = QStringLiteral("The server ended the connection at once");
     }
     return open_;
 }
@@ -116,6 +118,8 @@ bool NetworkPort::connect_to(const NetworkAddress& address)
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
+    // A coarse timer may fire early; the limits are promised.
+    limit.setTimerType(Qt::PreciseTimer);
     bool timed_out = false;
     connect(&limit, &QTimer::timeout, &loop, [&] {
         timed_out = true;
