@@ -105,6 +105,7 @@ Availability::State Availability::state() const
     // A settings file is read from and written to one drive that answers,
     // and no other exchange of several lines may come between.
     s.drive_menu = linked_ && selected_ && !searching_ && cycles_ == 0 && drive_operations_ == 0;
+    s.line_batch = linked_ && !searching_ && cycles_ == 0 && drive_operations_ == 0;
     return s;
 }
 

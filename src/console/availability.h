@@ -27,6 +27,8 @@ public:
         bool cmd_stop_move = false;
         // The "Drive" menu: back up, compare, restore.
         bool drive_menu = false;
+        // The "Line" pane's operations on every station.
+        bool line_batch = false;
     };
 
     // A network port resolves and connects with events processed; nothing

@@ -18,7 +18,8 @@ Console::Console(SerialPort& port, QObject* parent)
       motion_(context_, monitoring_, operations_),
       drive_settings_(context_),
       reconnection_(context_, port_control_, stations_),
-      line_overview_(context_)
+      line_overview_(context_),
+      station_batch_(context_, operations_, drive_settings_, stations_)
 {
     port.setObjectName(QStringLiteral("MSComm1"));
     exchange_.set_wire_log(&wire_log_);

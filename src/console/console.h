@@ -9,6 +9,7 @@
 #include "console/port_control.h"
 #include "console/reconnection.h"
 #include "console/settings.h"
+#include "console/station_batch.h"
 #include "console/stations.h"
 #include "console/terminal.h"
 #include "link/command_exchange.h"
@@ -55,6 +56,7 @@ public:
     Reconnection& reconnection() { return reconnection_; }
     // Every station of the line, read in the line's idle moments.
     LineOverview& line_overview() { return line_overview_; }
+    StationBatch& station_batch() { return station_batch_; }
 
     ConsoleView& view() const { return context_.view(); }
     FormVariables& vars() { return context_.vars; }
@@ -83,6 +85,7 @@ private:
     DriveSettings drive_settings_;
     Reconnection reconnection_;
     LineOverview line_overview_;
+    StationBatch station_batch_;
 };
 
 }  // namespace mivo

@@ -154,7 +154,7 @@ DriveSettings::Report DriveSettings::compare(const Values& file)
     return report;
 }
 
-DriveSettings::Report DriveSettings::restore(const Values& file)
+DriveSettings::Report DriveSettings::restore(const Values& file, SaveChoice choice)
 {
     Report report;
     Operation op(c_, QStringLiteral("restore"));
@@ -197,8 +197,12 @@ DriveSettings::Report DriveSettings::restore(const Values& file)
 
     // A half-taken set is not made permanent: the drive keeps its old values
     // at the next power-up, and the report says which entries it refused.
-    if (!report.written.isEmpty() && report.not_taken.isEmpty()
-        && c_.view().ask(QStringLiteral("%1 written. Save them in the drive?").arg(names(report.written)))) {
+    const auto wanted = [&] {
+        if (choice != SaveChoice::Ask)
+            return choice == SaveChoice::Save;
+        return c_.view().ask(QStringLiteral("%1 written. Save them in the drive?").arg(names(report.written)));
+    };
+    if (!report.written.isEmpty() && report.not_taken.isEmpty() && wanted()) {
         if (!go_on(c_, link, report))
             return report;
         const std::optional<bool> answered = DriveOperations::save_on(link);

@@ -51,7 +51,8 @@ public:
     // Writes the entries that differ, each read back before the next is
     // written, and stops at the first read-back that does not come. Only
     // when the drive took every one it asks the view whether to save ("SV").
-    Report restore(const settings_file::Values& file);
+    enum class SaveChoice { Ask, Save, DoNotSave };
+    Report restore(const settings_file::Values& file, SaveChoice choice = SaveChoice::Ask);
     // The same with the file at path, which is read and checked whole first.
     Report compare_file(const QString& path);
     Report restore_file(const QString& path);

@@ -3,6 +3,7 @@
 #include "console/console.h"
 #include "protocol/command_lines.h"
 #include "window/accessibility.h"
+#include "window/batch_report_dialog.h"
 #include "window/key_press_relay.h"
 #include "window/layout.h"
 #include "window/light.h"
@@ -140,6 +141,10 @@ void Form1::build_panes()
         connect(dock, &QDockWidget::visibilityChanged, this, refit);
         connect(dock, &QDockWidget::topLevelChanged, this, refit);
     }
+    connect(line_pane_, &LinePane::back_up_all, this, [this] { run_on_every_station(StationBatch::Kind::BackUp); });
+    connect(line_pane_, &LinePane::compare_all, this, [this] { run_on_every_station(StationBatch::Kind::Compare); });
+    connect(line_pane_, &LinePane::restore_to_all, this,
+            [this] { run_on_every_station(StationBatch::Kind::Restore); });
     // Hidden, the pane sends nothing.
     connect(line_dock_, &QDockWidget::visibilityChanged, this,
             [this](bool visible) { console_.line_overview().set_active(visible); });
@@ -273,6 +278,8 @@ void Form1::apply_availability(const Availability::State& s)
     ui_.SSTab1->setEnabled(s.SSTab1);
     for (QAction* a : {ui_.mnu_drive_backup, ui_.mnu_drive_compare, ui_.mnu_drive_restore})
         a->setEnabled(s.drive_menu);
+    if (line_pane_)
+        line_pane_->set_batch_enabled(s.line_batch);
 
     // Disabling the page in front makes the tab bar move to another page and
     // report a change. Only the user changes the page in front: the bar is
@@ -531,6 +538,46 @@ void Form1::run_with_file(SettingsReportDialog::Kind kind)
     const DriveSettings::Report report = compare ? drive.compare_file(path) : drive.restore_file(path);
     if (!closing_)
         SettingsReportDialog(kind, report, this).exec();
+}
+
+void Form1::run_on_every_station(StationBatch::Kind kind)
+{
+    QList<int> stations;
+    for (const LineOverview::Row& row : console_.line_overview().rows())
+        stations << row.station;
+    if (stations.isEmpty()) {
+        show_message(QStringLiteral("No station in the Line pane: search the line first."));
+        return;
+    }
+    QStringList names;
+    for (const int s : std::as_const(stations))
+        names << QString::number(s);
+    QString path;
+    bool save = false;
+    switch (kind) {
+    case StationBatch::Kind::BackUp:
+        path = QFileDialog::getExistingDirectory(this, QStringLiteral("Back Up All: a folder for station-N.mivo"));
+        break;
+    case StationBatch::Kind::Compare:
+        path = QFileDialog::getOpenFileName(this, QStringLiteral("Compare All With File"), QString(), kSettingsFilter);
+        break;
+    case StationBatch::Kind::Restore:
+        path = QFileDialog::getOpenFileName(this, QStringLiteral("Restore To All From File"), QString(),
+                                            kSettingsFilter);
+        if (path.isEmpty()
+            || !ask(QStringLiteral("Restore %1 to stations %2? Each station's entries that differ are written and "
+                                   "read back.")
+                        .arg(path, names.join(QStringLiteral(", ")))))
+            return;
+        save = ask(QStringLiteral("Save (\"SV\") on each station that takes every entry?"));
+        break;
+    }
+    if (path.isEmpty())
+        return;
+    const QList<StationBatch::Result> results =
+        console_.station_batch().run(kind, stations, path, save, QStringLiteral("mivo-console " MIVO_VERSION));
+    if (!closing_)
+        BatchReportDialog(kind, results, this).exec();
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/console_view.h"
+#include "console/station_batch.h"
 #include "window/controls.h"
 #include "window/settings_report_dialog.h"
 
@@ -99,6 +100,8 @@ private:
     void fit_to_panes();
     // Compare or restore with a file the user picks, then its report.
     void run_with_file(SettingsReportDialog::Kind kind);
+    // "Back Up All...", "Compare All...", "Restore To All..." of the Line pane.
+    void run_on_every_station(StationBatch::Kind kind);
     void connect_handlers();
     void on_page_changed(int page);
     // tx_position_settings(index) or tx_v_group(index); nullptr for others.

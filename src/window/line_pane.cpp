@@ -3,7 +3,9 @@
 #include "console/drive_operations.h"
 #include "console/line_overview.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -35,6 +37,26 @@ LinePane::LinePane(LineOverview& overview, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(table_);
+    auto* buttons = new QHBoxLayout;
+    const struct {
+        const char* name;
+        const char* caption;
+        void (LinePane::*signal)();
+    } kButtons[] = {
+        {"cmd_line_backup_all", "Back Up All...", &LinePane::back_up_all},
+        {"cmd_line_compare_all", "Compare All...", &LinePane::compare_all},
+        {"cmd_line_restore_all", "Restore To All...", &LinePane::restore_to_all},
+    };
+    for (const auto& b : kButtons) {
+        auto* button = new QPushButton(QLatin1String(b.caption), this);
+        button->setObjectName(QLatin1String(b.name));
+        button->setEnabled(false);
+        connect(button, &QPushButton::clicked, this, b.signal);
+        buttons->addWidget(button);
+        batch_buttons_ << button;
+    }
+    buttons->addStretch();
+    layout->addLayout(buttons);
 
     connect(&overview_, &LineOverview::rows_reset, this, &LinePane::rebuild);
     connect(&overview_, &LineOverview::row_changed, this, &LinePane::show_row);
@@ -43,6 +65,12 @@ LinePane::LinePane(LineOverview& overview, QWidget* parent)
             emit station_chosen(overview_.rows()[row].station);
     });
     rebuild();
+}
+
+void LinePane::set_batch_enabled(bool on)
+{
+    for (QPushButton* b : std::as_const(batch_buttons_))
+        b->setEnabled(on);
 }
 
 void LinePane::rebuild()

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QPushButton;
 class QTableWidget;
 
 namespace mivo {
@@ -19,11 +20,17 @@ public:
     explicit LinePane(LineOverview& overview, QWidget* parent = nullptr);
 
     QTableWidget& table() { return *table_; }
+    // "Back Up All...", "Compare All...", "Restore To All...": usable as the
+    // "Drive" menu is.
+    void set_batch_enabled(bool on);
     QSize sizeHint() const override { return {640, 200}; }
 
 signals:
     // A double-click on the station's row.
     void station_chosen(int station);
+    void back_up_all();
+    void compare_all();
+    void restore_to_all();
 
 private:
     void rebuild();
@@ -31,6 +38,7 @@ private:
 
     LineOverview& overview_;
     QTableWidget* table_;
+    QList<QPushButton*> batch_buttons_;
 };
 
 }  // namespace mivo

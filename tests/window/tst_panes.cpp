@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -208,6 +209,49 @@ private slots:
         const std::vector<std::string> after = sim.rx_lines();
         for (std::size_t i = hidden_at; i < after.size(); ++i)
             QVERIFY2(after[i].rfind("ST ", 0) != 0, after[i].c_str());
+    }
+
+    // The pane's operations on every station: a file a station, and a file
+    // cloned to all with read-back and a save on each.
+    void the_line_pane_backs_up_and_restores_every_station()
+    {
+        sim::SimHarness sim({"--stations", "1,2,5"});
+        QTemporaryDir dir;
+        open_on(sim);
+        set_station(QStringLiteral("5"));
+        console().state().set_found_stations({1, 2, 5});
+        ui().mnu_view_line->trigger();
+        messages->take();
+        messages->file_to_choose = dir.path();
+        QPushButton* backup = form->findChild<QPushButton*>(QStringLiteral("cmd_line_backup_all"));
+        QTRY_VERIFY(backup->isEnabled());
+        backup->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!messages->texts.isEmpty(), 30000);
+        QCOMPARE(messages->take(), QStringList{"3 of 3 stations: done."});
+        for (const int n : {1, 2, 5})
+            QVERIFY(QFile::exists(dir.filePath(QStringLiteral("station-%1.mivo").arg(n))));
+
+        QFile golden(dir.filePath(QStringLiteral("golden.mivo")));
+        QVERIFY(golden.open(QIODevice::WriteOnly));
+        golden.write("P3=77\n");
+        golden.close();
+        messages->file_to_choose = golden.fileName();
+        sim.clear_log();
+        form->findChild<QPushButton*>(QStringLiteral("cmd_line_restore_all"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(messages->texts.size() == 3, 30000);  // the two questions, then the report
+        QCOMPARE(messages->take().last(), QStringLiteral("3 of 3 stations: done."));
+        // Each station's write goes to the station selected last before it.
+        QStringList changes;
+        QString selected;
+        for (const std::string& line : sim.rx_lines()) {
+            const QString l = QString::fromStdString(line);
+            if (l.startsWith(QStringLiteral("ST ")))
+                selected = l;
+            else if (l.startsWith(QStringLiteral("WT")) || l == QStringLiteral("SV"))
+                changes << selected + QStringLiteral(": ") + l;
+        }
+        QCOMPARE(changes, (QStringList{"ST 1: WT 0 3 77", "ST 1: SV", "ST 2: WT 0 3 77", "ST 2: SV", "ST 5: WT 0 3 77",
+                                       "ST 5: SV"}));
     }
 };
 
