@@ -59,9 +59,10 @@ void LineOverview::add_station(int station)
 
 qint64 LineOverview::line_time_left() const
 {
-    // The window's poll keeps its tick: a go ends in time for the next one.
+    // The window's poll keeps its tick: a go ends at the latest a little
+    // after the next one was due.
     if (c_.Timer1.isActive())
-        return c_.Timer1.remainingTime() - kTickMarginMs;
+        return c_.Timer1.remainingTime() + kTickSlackMs;
     return kLongestGoMs;
 }
 

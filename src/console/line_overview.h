@@ -39,8 +39,10 @@ public:
     static constexpr int kLostAfterRounds = 3;
     // How often the overview looks for an idle moment.
     static constexpr int kLookMs = 20;
-    // Room left before the next poll tick.
-    static constexpr int kTickMarginMs = 20;
+    // How late a go may make the window's next poll tick at the worst (its
+    // period stays under 750 ms); a line that answers at once costs it
+    // nothing like that.
+    static constexpr int kTickSlackMs = 120;
     // Without a poll, how long one go may hold the line before the window's
     // events are processed again.
     static constexpr int kLongestGoMs = 200;
