@@ -34,6 +34,9 @@ LinePane::LinePane(LineOverview& overview, QWidget* parent)
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Room for a few stations whatever the window's size.
+    table_->setMinimumHeight(table_->verticalHeader()->defaultSectionSize() * 5);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(table_);

@@ -23,7 +23,7 @@ public:
     // "Back Up All...", "Compare All...", "Restore To All...": usable as the
     // "Drive" menu is.
     void set_batch_enabled(bool on);
-    QSize sizeHint() const override { return {640, 200}; }
+    QSize sizeHint() const override { return {720, 280}; }
 
 signals:
     // A double-click on the station's row.
