@@ -45,9 +45,13 @@ Form1::Form1(Console& console, QWidget* parent) : QMainWindow(parent), console_(
 
 Form1::~Form1()
 {
-    // Nothing the console does from now on may reach the widgets.
+    // Nothing the console does from now on may reach the widgets, and the
+    // docks that go with the window must not reach the console.
     if (&console_.view() == this)
         console_.set_view(nullptr);
+    if (line_dock_)
+        line_dock_->disconnect(this);
+    console_.line_overview().set_active(false);
 }
 
 void Form1::build()
@@ -153,7 +157,7 @@ void Form1::build_panes()
 void Form1::fit_to_panes()
 {
     bool docked = false;
-    for (const QDockWidget* d : {wire_log_dock_, recorder_dock_})
+    for (const QDockWidget* d : {wire_log_dock_, recorder_dock_, line_dock_})
         docked = docked || (!d->isHidden() && !d->isFloating());
     if (!docked) {
         setFixedSize(701, ui_.menu_bar->sizeHint().height() + 424);
