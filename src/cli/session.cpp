@@ -68,6 +68,17 @@ QString number_text(const std::optional<double>& v)
     return v ? QString::number(*v, 'g', 15) : QStringLiteral("-");
 }
 
+// A watch row as one JSON object on its own line.
+QString watch_json_line(qint64 time_ms, int station, const Recorder::Sample& sample)
+{
+    const QJsonObject row{{QStringLiteral("time_ms"), time_ms},
+                          {QStringLiteral("station"), station},
+                          {QStringLiteral("position"), json_or_null(sample.position)},
+                          {QStringLiteral("state"), json_or_null(sample.state)},
+                          {QStringLiteral("inputs"), json_or_null(sample.inputs)}};
+    return QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact)) + u'\n';
+}
+
 QString word_text(const std::optional<quint32>& word, const QStringList& names)
 {
     if (!word)
@@ -297,19 +308,14 @@ int Session::watch_each(const QList<int>& stations)
             }
             if (!clock.isValid())
                 clock.start();
-            const QString time = QString::number(clock.elapsed());
+            const qint64 time_ms = clock.elapsed();
+            const Recorder::Sample sample{0, s.position, s.state, s.inputs};
             if (inv_.json) {
-                const QJsonObject row{{QStringLiteral("time_ms"), clock.elapsed()},
-                                      {QStringLiteral("station"), station},
-                                      {QStringLiteral("position"), json_or_null(s.position)},
-                                      {QStringLiteral("state"), json_or_null(s.state)},
-                                      {QStringLiteral("inputs"), json_or_null(s.inputs)}};
-                print_out(QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact)) + u'\n');
+                print_out(watch_json_line(time_ms, station, sample));
             } else {
-                const Recorder::Sample sample{0, s.position, s.state, s.inputs};
                 // The recorder's row with the station after the time.
                 const QString values = console_.recorder().csv_row(sample).section(u',', 1);
-                print_out(QStringLiteral("%1,%2,%3\n").arg(time).arg(station).arg(values));
+                print_out(QStringLiteral("%1,%2,%3\n").arg(time_ms).arg(station).arg(values));
             }
             if (!standard_output_failure().isEmpty())
                 status = kBadUsage;
@@ -387,15 +393,15 @@ QJsonObject Session::station_document() const
 
 int Session::scan()
 {
-    if (!console_.stations().search_and_show_all_station())
+    const QList<int> found = answering_stations();
+    // A sweep that the line's loss cut short lists nothing.
+    if (!linked())
         return kPortFailed;
     QString out;
     QJsonArray stations;
-    for (int n : std::as_const(view_.station_list)) {
-        if (n >= protocol::kFirstStation && n <= protocol::kLastStation) {
-            out += QString::number(n) + u'\n';
-            stations.append(n);
-        }
+    for (const int n : found) {
+        out += QString::number(n) + u'\n';
+        stations.append(n);
     }
     if (inv_.json)
         document_ = QJsonObject{{QStringLiteral("stations"), stations}};
@@ -518,13 +524,7 @@ int Session::watch()
         print_out(Recorder::csv_header() + u'\n');
     QObject::connect(&console_.state(), &ConsoleState::sample_recorded, &interruption_, [&](const Recorder::Sample& sample) {
         if (inv_.json) {
-            const QJsonObject row{
-                {QStringLiteral("time_ms"), recorder.csv_row(sample).section(u',', 0, 0).toLongLong()},
-                {QStringLiteral("station"), station_},
-                {QStringLiteral("position"), json_or_null(sample.position)},
-                {QStringLiteral("state"), json_or_null(sample.state)},
-                {QStringLiteral("inputs"), json_or_null(sample.inputs)}};
-            print_out(QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact)) + u'\n');
+            print_out(watch_json_line(recorder.csv_row(sample).section(u',', 0, 0).toLongLong(), station_, sample));
         } else {
             print_out(recorder.csv_row(sample) + u'\n');
         }

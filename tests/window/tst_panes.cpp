@@ -176,7 +176,7 @@ private slots:
             const QTableWidgetItem* item = table->item(row, column);
             return item ? item->text() : QString();
         };
-        QTRY_COMPARE_WITH_TIMEOUT(cell(1, LinePane::kStatus), QStringLiteral("lost"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(cell(1, LinePane::kStatus), QStringLiteral("lost"), 15000);
         QTRY_COMPARE(cell(0, LinePane::kStatus), QStringLiteral("ok"));
         QCOMPARE(cell(2, LinePane::kStation), QStringLiteral("5"));
         QTRY_VERIFY(cell(2, LinePane::kAnswered).section('/', 0, 0).toInt() >= 2);
@@ -185,7 +185,7 @@ private slots:
         ui().SSTab1->setCurrentIndex(0);
         QTest::keyClicks(ui().tx_command, QStringLiteral("EN 1"));
         QTest::keyClick(ui().tx_command, Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(cell(2, LinePane::kState).contains(QStringLiteral("SVON")), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(cell(2, LinePane::kState).contains(QStringLiteral("SVON")), 15000);
 
         form->line_dock()->hide();
         QTest::qWait(100);
