@@ -37,6 +37,7 @@ constexpr CommandInfo kCommands[] = {
     {"move", "POS", Station::DriveOrAll},
     {"write", "ENTRY VALUE", Station::Drive},
     {"save", "", Station::Drive},
+    {"run", "FILE", Station::Drive, true},
 };
 
 
@@ -64,9 +65,13 @@ const char* const kDescription =
     "                   60 unless given)\n"
     "  write ENTRY VALUE  one entry (P3, V1) written and read back\n"
     "  save             makes the drive keep its settings (\"SV\")\n"
+    "  run FILE         runs the test recipe FILE (JavaScript) on the station;\n"
+    "                   \"name: passed\" or \"FAILED\" a step on standard error,\n"
+    "                   --junit REPORT: a JUnit XML report as well\n"
     "\n"
     "home and move MOVE THE DRIVE. The tool never switches the servo on by itself:\n"
-    "that is \"servo on\", when you mean it.\n"
+    "that is \"servo on\", when you mean it, or a recipe that does so; whatever ends\n"
+    "a recipe that left the motor on, \"EN 0\" follows while the line is up.\n"
     "\n"
     "PORT is what the console's \"Comm\" box takes: a number N (/dev/ttyS<N-1>), a\n"
     "device path, tcp://HOST:PORT (a device server's raw TCP port, ser2net's raw\n"
@@ -78,13 +83,15 @@ const char* const kDescription =
     "  0  success; compare: the drive holds the file's values\n"
     "  1  the drive answered but did not do what was asked: compare found\n"
     "     differences, an entry was not taken (a restore then saves nothing),\n"
-    "     a move did not reach its position in time\n"
+    "     a move did not reach its position in time; run: a check or a step\n"
+    "     failed, or the recipe was aborted (its time limit, Ctrl-C, SIGTERM)\n"
     "  2  bad usage, or a file that cannot be read, parsed or written\n"
+    "     (run: FILE:LINE: an error in the recipe)\n"
     "     (nothing was written to the drive), or standard output failed\n"
     "  3  the port could not be opened (another program has it), or was lost\n"
     "  4  the drive did not answer\n"
     "  130, 143  SIGINT or SIGTERM stopped it after the line in flight;\n"
-    "     nothing was saved (a watch ends with 0)";
+    "     nothing was saved (a watch ends with 0, a run with 1)";
 
 void tell(const QString& text)
 {
@@ -207,18 +214,22 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     const QCommandLineOption tolerance(QStringLiteral("tolerance"),
                                        QStringLiteral("move --wait: how close counts as reached (default 0)."),
                                        QStringLiteral("T"));
+    const QCommandLineOption junit(QStringLiteral("junit"),
+                                   QStringLiteral("run: write a JUnit XML report of the steps to REPORT."),
+                                   QStringLiteral("REPORT"));
     const QCommandLineOption stations(QStringLiteral("stations"),
-                                      QStringLiteral("status, read, backup DIR, compare, restore, watch: several "
+                                      QStringLiteral("status, read, backup DIR, compare, restore, watch, run: several "
                                                      "stations in turn, as 1,2,5 or 0-3,7, or all (those that "
                                                      "answer a scan)."),
                                       QStringLiteral("LIST"));
     parser.addOptions(
-        {port, station, stations, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance});
+        {port, station, stations, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance, junit});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do, see above."),
                                  QStringLiteral("COMMAND [ARG...]"));
 
     QStringList with_values;
-    for (const QCommandLineOption* o : {&port, &station, &stations, &reply_wait, &count, &timeout, &speed, &tolerance})
+    for (const QCommandLineOption* o :
+         {&port, &station, &stations, &reply_wait, &count, &timeout, &speed, &tolerance, &junit})
         for (const QString& name : o->names())
             with_values << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
     if (!parser.parse(negative_numbers_as_values(arguments, with_values)))
@@ -323,6 +334,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
         {&speed, {"move"}, "--speed is for move only"},
         {&wait, {"move"}, "--wait is for move only"},
         {&tolerance, {"move"}, "--tolerance is for move only"},
+        {&junit, {"run"}, "--junit is for run only"},
     };
     for (const auto& owner : kOwners)
         if (!only_for(*owner.option, owner.commands))
@@ -333,6 +345,9 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     inv.save = parser.isSet(save);
     inv.wait = parser.isSet(wait);
     inv.reconnect = parser.isSet(reconnect);
+    inv.junit = parser.value(junit);
+    if (parser.isSet(junit) && inv.junit.isEmpty())
+        return usage_error(QStringLiteral("--junit takes the report's file name"));
     if (parser.isSet(reply_wait)) {
         inv.reply_wait_ms = whole_number(parser.value(reply_wait));
         if (!inv.reply_wait_ms || *inv.reply_wait_ms < 1 || *inv.reply_wait_ms > 5000)

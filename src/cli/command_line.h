@@ -42,6 +42,8 @@ struct Invocation {
     std::optional<QString> speed;
     bool wait = false;
     double tolerance = 0;
+    // run --junit REPORT
+    QString junit;
     // home, move --wait: the limit in milliseconds
     qint32 timeout_ms = 0;
 };

@@ -17,19 +17,27 @@ namespace {
 
 // What the handler may touch: lock-free atomics and write().
 std::atomic<CommandExchange*> stop_target{nullptr};
+std::atomic_bool stop_resumable{false};
 CommandExchange* exchange_of_run = nullptr;
-volatile std::sig_atomic_t caught = 0;
+// Read by a test run's watch from its own thread as well.
+std::atomic_int caught{0};
 int wake_pipe[2] = {-1, -1};
 
 static_assert(std::atomic<CommandExchange*>::is_always_lock_free);
+static_assert(std::atomic_bool::is_always_lock_free);
+static_assert(std::atomic_int::is_always_lock_free);
 
 void on_signal(int number)
 {
     const int saved_errno = errno;  // the code it interrupted may be reading it
-    if (!caught)
-        caught = number;
-    if (CommandExchange* exchange = stop_target.load())
-        exchange->shut_down();
+    int none = 0;
+    caught.compare_exchange_strong(none, number);
+    if (CommandExchange* exchange = stop_target.load()) {
+        if (stop_resumable.load())
+            exchange->stop_waits();
+        else
+            exchange->shut_down();
+    }
 #ifdef Q_OS_UNIX
     if (wake_pipe[1] >= 0) {
         const char byte = 1;
@@ -57,7 +65,8 @@ void handle(int number, void (*handler)(int))
 
 Interruption::Interruption(CommandExchange& exchange)
 {
-    caught = 0;
+    caught.store(0);
+    stop_resumable.store(false);
     exchange_of_run = &exchange;
     stop_target.store(&exchange);
 #ifdef Q_OS_UNIX
@@ -97,7 +106,12 @@ Interruption::~Interruption()
 
 int Interruption::signal_number() const
 {
-    return caught;
+    return caught.load();
+}
+
+void Interruption::set_stop_resumable(bool on)
+{
+    stop_resumable.store(on);
 }
 
 void Interruption::set_stops_exchange(bool on)

@@ -30,6 +30,9 @@ public:
     // While off, a signal only comes as interrupted(): for a loop that ends
     // between two of its exchanges by itself (a watch ends between rows).
     void set_stops_exchange(bool on);
+    // On: the exchange only stops until resumed, so that a test run can
+    // switch the motor off on the same line once it has unwound.
+    void set_stop_resumable(bool on);
 
 signals:
     void interrupted();

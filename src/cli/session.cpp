@@ -2,6 +2,7 @@
 
 #include "link/whole_file.h"
 #include "protocol/command_lines.h"
+#include "recipe/recipe_run.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -145,6 +146,21 @@ int Session::run()
             return kBadUsage;
         }
     }
+    if (inv_.command == u"run") {
+        // A recipe with a syntax error sends nothing, and a report that
+        // could not be written would lose the run.
+        recipe_ = std::make_unique<recipe::RecipeRun>(console_);
+        if (const QString error = recipe_->load(inv_.args.first()); !error.isEmpty()) {
+            print_err(error + u'\n');
+            return kBadUsage;
+        }
+        if (!inv_.junit.isEmpty()) {
+            if (const QString refused = WholeFile::refusal(inv_.junit); !refused.isEmpty()) {
+                tell(QStringLiteral("cannot write %1").arg(refused));
+                return kBadUsage;
+            }
+        }
+    }
     if (inv_.command == u"send") {
         if (const QString reason = protocol::unsendable_reason(inv_.args.first()); !reason.isEmpty()) {
             tell(reason);
@@ -155,6 +171,8 @@ int Session::run()
     int status = open_and_select();
     if (status == kSuccess)
         status = inv_.several() ? run_each(file) : run_command(file);
+    if (recipe_)
+        status = write_reports(status);
     if (interruption_.signal_number() && !signal_ends_run_) {
         tell(QStringLiteral("stopped by %1").arg(interruption_.signal_number() == SIGINT ? "SIGINT" : "SIGTERM"));
         return interruption_.exit_status();
@@ -162,7 +180,7 @@ int Session::run()
     // The document says what happened also when the drive did not do all
     // that was asked.
     // With several stations it says which did and which did not.
-    if (document_ && (status == kSuccess || status == kDifferences || inv_.several()))
+    if (document_ && (status == kSuccess || status == kDifferences || inv_.several() || recipe_))
         print_out(QString::fromUtf8(QJsonDocument(*document_).toJson(QJsonDocument::Indented)));
     // The data a script reads is not there: as bad as a file not written.
     if (const QString failure = standard_output_failure(); !failure.isEmpty()) {
@@ -203,6 +221,8 @@ int Session::run_command(const std::optional<settings_file::Values>& file)
         status = write();
     else if (c == u"save")
         status = save();
+    else if (c == u"run")
+        status = run_recipe();
     // Whatever the command made of it, a port gone is a port gone.
     return linked() ? status : kPortFailed;
 }
@@ -262,7 +282,7 @@ int Session::run_each(const std::optional<settings_file::Values>& file)
         if (!linked())
             break;
     }
-    if (inv_.json)
+    if (inv_.json && !recipe_)
         document_ = QJsonObject{{QStringLiteral("stations"), documents}};
     return worst;
 }
@@ -349,6 +369,14 @@ int Session::select(int station)
         return kPortFailed;
     if (s.failure == Failure::NoAnswer) {
         print_err(QStringLiteral("Station %1 did not answer.\n").arg(station_));
+        // The report names the station the recipe could not run on.
+        if (recipe_) {
+            recipe::StationRun silent;
+            silent.station = station_;
+            silent.aborted = QStringLiteral("station %1 did not answer").arg(station_);
+            silent.aborted_outside_steps = true;
+            runs_.append(silent);
+        }
         return kNoAnswer;
     }
     drive_version_ = s.version.value_or(QString());
@@ -677,6 +705,69 @@ int Session::save()
         print_out(QStringLiteral("saved\n"));
     }
     return kSuccess;
+}
+
+int Session::run_recipe()
+{
+    // Ctrl-C stops the recipe, whose run then switches the motor off on the
+    // same line and reports the abort: a failed run, not a killed one.
+    interruption_.set_stop_resumable(true);
+    signal_ends_run_ = true;
+    recipe_->set_outside_stop([this] {
+        switch (interruption_.signal_number()) {
+        case 0: return QString();
+        case SIGINT: return QStringLiteral("stopped by SIGINT");
+        default: return QStringLiteral("stopped by SIGTERM");
+        }
+    });
+    const int station = station_;
+    const auto progress = QObject::connect(recipe_.get(), &recipe::RecipeRun::step_ended, &interruption_,
+                                           [station](const recipe::Step& step) {
+                                               print_err(recipe::progress_line(station, step) + u'\n');
+                                           });
+    const auto logs = QObject::connect(recipe_.get(), &recipe::RecipeRun::logged, &interruption_,
+                                       [station](const QString& text) {
+                                           print_err(QStringLiteral("station %1: %2\n").arg(station).arg(text));
+                                       });
+    const recipe::StationRun run = recipe_->run(station);
+    QObject::disconnect(progress);
+    QObject::disconnect(logs);
+    runs_.append(run);
+
+    if (run.motor_switched_off)
+        print_err(QStringLiteral("station %1: the motor was switched off (\"EN 0\")\n").arg(station));
+    // The recipe's own error as FILE:LINE: message, on a line of its own.
+    if (run.recipe_error)
+        print_err(*run.aborted + u'\n');
+    else if (run.aborted)
+        print_err(QStringLiteral("station %1: aborted: %2\n").arg(station).arg(*run.aborted));
+    const auto failed = std::count_if(run.steps.begin(), run.steps.end(), [](const recipe::Step& s) { return !s.passed; });
+    print_err(run.passed() ? QStringLiteral("station %1: PASSED, %2 steps\n").arg(station).arg(run.steps.size())
+                           : QStringLiteral("station %1: FAILED%2, %3 of %4 steps failed\n")
+                                 .arg(station)
+                                 .arg(run.aborted ? QStringLiteral(" (aborted)") : QString())
+                                 .arg(failed)
+                                 .arg(run.steps.size()));
+    if (run.recipe_error)
+        return kBadUsage;
+    return run.passed() ? kSuccess : kDifferences;
+}
+
+int Session::write_reports(int status)
+{
+    if (runs_.isEmpty())
+        return status;
+    if (inv_.json)
+        document_ = recipe::json_document(runs_);
+    if (!inv_.junit.isEmpty()) {
+        WholeFile report(inv_.junit);
+        const QString name = QFileInfo(inv_.args.first()).fileName();
+        if (!report.open() || !report.write(recipe::junit_xml(runs_, name)) || !report.commit()) {
+            tell(QStringLiteral("cannot write %1: %2").arg(inv_.junit, report.error()));
+            return std::max<int>(status, kBadUsage);
+        }
+    }
+    return status;
 }
 
 }  // namespace mivo::cli

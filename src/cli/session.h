@@ -7,10 +7,16 @@
 #include "console/drive_settings.h"
 #include "console/settings_file.h"
 #include "link/line_port.h"
+#include "recipe/recipe_report.h"
 
 #include <QJsonObject>
 
+#include <memory>
 #include <optional>
+
+namespace mivo::recipe {
+class RecipeRun;
+}
 
 namespace mivo::cli {
 
@@ -52,6 +58,10 @@ private:
     int move();
     int write();
     int save();
+    // run: the recipe on the selected station; its result joins runs_.
+    int run_recipe();
+    // run: the reports of every station's run, once all have run.
+    int write_reports(int status);
 
     bool linked();
     // The exit status of an outcome, told on standard error where it failed.
@@ -71,6 +81,9 @@ private:
     QString drive_version_;
     // --json: the command's document, printed once it is done.
     std::optional<QJsonObject> document_;
+    // run: the recipe, loaded before the port opens, and what it did.
+    std::unique_ptr<recipe::RecipeRun> recipe_;
+    QList<recipe::StationRun> runs_;
 };
 
 }  // namespace mivo::cli

@@ -70,6 +70,8 @@ public:
     // The link, the station, the live values and the samples, with signals.
     ConsoleState& state() { return context_.state; }
     SerialPort& MSComm1() { return context_.MSComm1; }
+    // For actions built on the operations (OperationScope).
+    ConsoleContext& context() { return context_; }
 
 private:
     WireLog wire_log_;

@@ -55,6 +55,8 @@ public:
     // A broadcast motion cycle between two moves, where the line is free
     // for a moment although the cycle's handler runs.
     bool between_broadcast_moves = false;
+    // Actions that keep the poll off for their length (OperationScope).
+    int poll_holds = 0;
 
     // A handler takes this at its start; it tells whether the link is still
     // the one the handler began on, and refuses to talk once it is not.

@@ -67,7 +67,7 @@ QStringList DriveOperations::input_bit_names(quint16 inputs)
 
 DriveOperations::Failure DriveOperations::link_failure() const
 {
-    return c_.exchange.is_shut_down() ? Failure::Interrupted : Failure::LinkLost;
+    return c_.exchange.is_stopped() ? Failure::Interrupted : Failure::LinkLost;
 }
 
 DriveOperations::Selection DriveOperations::select_station(const QString& station_text)

@@ -23,7 +23,7 @@ public:
         NoAnswer,     // the drive did not answer
         LinkLost,     // "Close" or a lost port ended it
         Refused,      // the input cannot go to the drive; nothing was sent
-        Interrupted,  // the program is going away
+        Interrupted,  // the program is going away, or a run is being stopped
     };
     struct Result {
         Failure failure = Failure::None;

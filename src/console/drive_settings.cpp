@@ -3,6 +3,7 @@
 #include "console/console_context.h"
 #include "console/console_view.h"
 #include "console/link_guard.h"
+#include "console/operation_scope.h"
 #include "console/drive_operations.h"
 #include "console/wire_source.h"
 #include "protocol/command_lines.h"
@@ -18,36 +19,11 @@ namespace {
 
 using settings_file::Values;
 
-// Availability and the poll for the length of one operation: the poll is
-// off from the start and on again at the end, unless the link went away.
-class Operation {
-public:
-    Operation(ConsoleContext& c, const QString& source) : c_(c), tag_(c.exchange, source), link(c.hold_link())
-    {
-        c_.report([](Availability& a) { a.drive_operation_started(); });
-        c_.Timer1.stop();
-    }
-    ~Operation()
-    {
-        link.start_timer1();
-        c_.report([](Availability& a) { a.drive_operation_ended(); });
-    }
-    Operation(const Operation&) = delete;
-    Operation& operator=(const Operation&) = delete;
-
-private:
-    ConsoleContext& c_;
-    WireSource tag_;
-
-public:
-    LinkGuard link;
-};
-
 // The outcome of an operation whose link went: the program is going away,
 // or "Close" or a lost port ended it. Gives false.
 bool stopped(ConsoleContext& c, DriveSettings::Report& report)
 {
-    report.outcome = c.exchange.is_shut_down() ? DriveSettings::Outcome::Interrupted
+    report.outcome = c.exchange.is_stopped() ? DriveSettings::Outcome::Interrupted
                                                 : DriveSettings::Outcome::LinkLost;
     return false;
 }
@@ -112,14 +88,14 @@ QString names(const QList<DriveSettings::Entry>& entries)
 
 Values DriveSettings::read_drive(Report& report)
 {
-    Operation op(c_, QStringLiteral("read"));
+    OperationScope op(c_, QStringLiteral("read"));
     return read_all(c_, op.link, report);
 }
 
 DriveSettings::Report DriveSettings::back_up(const QString& path, const QString& writer)
 {
     Report report;
-    Operation op(c_, QStringLiteral("backup"));
+    OperationScope op(c_, QStringLiteral("backup"));
     const Values values = read_all(c_, op.link, report);
     if (failed(report))
         return report;
@@ -141,7 +117,7 @@ DriveSettings::Report DriveSettings::back_up(const QString& path, const QString&
 DriveSettings::Report DriveSettings::compare(const Values& file)
 {
     Report report;
-    Operation op(c_, QStringLiteral("compare"));
+    OperationScope op(c_, QStringLiteral("compare"));
     const Values drive = read_all(c_, op.link, report);
     if (failed(report))
         return report;
@@ -157,7 +133,7 @@ DriveSettings::Report DriveSettings::compare(const Values& file)
 DriveSettings::Report DriveSettings::restore(const Values& file, SaveChoice choice)
 {
     Report report;
-    Operation op(c_, QStringLiteral("restore"));
+    OperationScope op(c_, QStringLiteral("restore"));
     LinkGuard& link = op.link;
     const Values drive = read_all(c_, link, report);
     if (failed(report))

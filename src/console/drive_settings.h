@@ -23,7 +23,7 @@ public:
         Differences,  // compare found some; restore: the drive did not take some
         NoAnswer,     // the drive stopped answering (failed_entry says where)
         LinkLost,     // "Close" or a lost port ended it
-        Interrupted,  // the program is going away (a signal, the window closed)
+        Interrupted,  // the program is going away (a signal, the window closed), or a run is being stopped
         FileError,    // the file could not be written
         BadFile,      // the file could not be read or is refused: nothing was sent
     };

@@ -68,7 +68,7 @@ qint64 LineOverview::line_time_left() const
 
 void LineOverview::look()
 {
-    if (!active_ || rows_.isEmpty() || c_.vars.is_linked != kTrue || c_.exchange.is_shut_down())
+    if (!active_ || rows_.isEmpty() || c_.vars.is_linked != kTrue || c_.exchange.is_stopped())
         return;
     // Only the idle event loop, or a broadcast cycle between its moves: any
     // other handler may be in the middle of its lines.

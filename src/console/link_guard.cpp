@@ -73,7 +73,7 @@ QString LinkGuard::empty_receive_buffer()
 
 void LinkGuard::start_timer1()
 {
-    if (up())
+    if (up() && c_.poll_holds == 0)
         c_.Timer1.start();
 }
 

@@ -38,7 +38,7 @@ public:
     // What was thrown away.
     QString empty_receive_buffer();
     // Timer1 on again, unless the link is gone (the timer then belongs to
-    // whoever opened it again, or stays off).
+    // whoever opened it again, or stays off) or an action keeps it off.
     void start_timer1();
 
 private:

@@ -23,7 +23,7 @@ constexpr char kPromptByte = '>';
 
 bool CommandExchange::link_up() const
 {
-    return !is_shut_down() && port_.isOpen();
+    return !is_stopped() && port_.isOpen();
 }
 
 void CommandExchange::write_text(const QString& text)

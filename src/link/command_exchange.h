@@ -96,8 +96,17 @@ public:
     // in flight completes, the next one is not written.
     void shut_down() { shut_down_.store(true, std::memory_order_relaxed); }
     bool is_shut_down() const { return shut_down_.load(std::memory_order_relaxed); }
+    // The same until resume(): a run being stopped (a test's "Stop", its
+    // time limit, Ctrl-C) ends its waits at once, and once it has unwound
+    // the line serves again, to switch the motor off. Safe to call from a
+    // signal handler or another thread; that thread must also wake the
+    // event loop, which may be blocked in a wait.
+    void stop_waits() { stopped_.store(true, std::memory_order_relaxed); }
+    void resume() { stopped_.store(false, std::memory_order_relaxed); }
+    // Shut down, or stopped until resumed.
+    bool is_stopped() const { return is_shut_down() || stopped_.load(std::memory_order_relaxed); }
 
-    // The port is open and the program not going away.
+    // The port is open and the exchange neither shut down nor stopped.
     bool link_up() const;
 
     // Reads everything received and gives it; the buffer is empty after.
@@ -130,6 +139,7 @@ private:
 
     SerialPort& port_;
     std::atomic_bool shut_down_ = false;
+    std::atomic_bool stopped_ = false;
     static_assert(std::atomic_bool::is_always_lock_free);
     bool fast_ = false;
     WireLog* wire_log_ = nullptr;

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace mivo::recipe {
+
+// One test.check: what was measured against what was allowed.
+struct Check {
+    QString name;
+    QJsonValue value;  // a number, a text, a truth value, or null
+    std::optional<double> min;
+    std::optional<double> max;
+    QJsonValue equals = QJsonValue::Undefined;  // undefined when not asked
+    bool passed = false;
+
+    // check "P3" = 77, limits 70 to 75
+    QString description() const;
+};
+
+// One test.step, as it ran.
+struct Step {
+    QString name;
+    bool passed = true;
+    qint64 time_ms = 0;
+    QList<Check> checks;
+    // The exception that ended it (FILE:LINE: message), else empty.
+    QString error;
+    QStringList log;
+
+    // What failed: the failed checks, then the exception.
+    QString failure_message() const;
+};
+
+// The recipe on one station.
+struct StationRun {
+    int station = 0;
+    QList<Step> steps;
+    // Why the recipe did not run to its end (a time limit, "Stop", a
+    // signal, a lost line, an exception outside a step), else nothing.
+    std::optional<QString> aborted;
+    // The abort came between steps, so that no step's failure tells of it.
+    bool aborted_outside_steps = false;
+    // The recipe's own fault (a syntax or type error): the tool's exit 2.
+    bool recipe_error = false;
+    // "EN 0" went out after the recipe, which had left the motor on.
+    bool motor_switched_off = false;
+    QStringList log;  // test.log outside any step
+    qint64 time_ms = 0;
+
+    bool passed() const;
+};
+
+// JUnit XML: a <testsuite name="station N"> per run, a <testcase> per step
+// in the order they ran, an abort outside the steps as an <error> case.
+QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name);
+// {"passed", "stations": [{"station", "passed", "aborted", "steps": [...]}]}
+QJsonObject json_document(const QList<StationRun>& runs);
+// The line standard error shows for a step that ended.
+QString progress_line(int station, const Step& step);
+
+}  // namespace mivo::recipe
