@@ -267,7 +267,8 @@ int Session::run_each(const std::optional<settings_file::Values>& file)
     for (const int station : stations) {
         if (interruption_.signal_number())
             break;
-        if (!inv_.json)
+        // A recipe's progress names its station on standard error.
+        if (!inv_.json && !recipe_)
             print_out(QStringLiteral("# station %1\n").arg(station));
         document_.reset();
         int status = select(station);

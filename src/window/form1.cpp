@@ -4,6 +4,8 @@
 #include "protocol/command_lines.h"
 #include "window/accessibility.h"
 #include "window/batch_report_dialog.h"
+#include "window/recipe_dialog.h"
+#include "recipe/recipe_run.h"
 #include "window/key_press_relay.h"
 #include "window/layout.h"
 #include "window/light.h"
@@ -187,6 +189,7 @@ void Form1::build_menu()
         {&ui_.mnu_drive_backup, "mnu_drive_backup", "Back Up Settings...", &Form1::mnu_drive_backup_Click},
         {&ui_.mnu_drive_compare, "mnu_drive_compare", "Compare With File...", &Form1::mnu_drive_compare_Click},
         {&ui_.mnu_drive_restore, "mnu_drive_restore", "Restore From File...", &Form1::mnu_drive_restore_Click},
+        {&ui_.mnu_drive_run_test, "mnu_drive_run_test", "Run Test...", &Form1::mnu_drive_run_test_Click},
     };
     for (const auto& item : items) {
         *item.action = drive->addAction(QLatin1String(item.caption));
@@ -280,7 +283,7 @@ void Form1::apply_availability(const Availability::State& s)
     ui_.cmd_start_move->setEnabled(s.cmd_start_move);
     ui_.cmd_stop_move->setEnabled(s.cmd_stop_move);
     ui_.SSTab1->setEnabled(s.SSTab1);
-    for (QAction* a : {ui_.mnu_drive_backup, ui_.mnu_drive_compare, ui_.mnu_drive_restore})
+    for (QAction* a : {ui_.mnu_drive_backup, ui_.mnu_drive_compare, ui_.mnu_drive_restore, ui_.mnu_drive_run_test})
         a->setEnabled(s.drive_menu);
     if (line_pane_)
         line_pane_->set_batch_enabled(s.line_batch);
@@ -530,6 +533,33 @@ void Form1::mnu_drive_restore_Click()
     run_with_file(SettingsReportDialog::Kind::Restore);
 }
 
+void Form1::mnu_drive_run_test_Click()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Run Test"), QString(),
+                                                      QStringLiteral("Test recipes (*.js);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    recipe::RecipeRun run(console_);
+    if (const QString error = run.load(path); !error.isEmpty()) {
+        show_message(error);
+        return;
+    }
+    const int station = console_.vars().station_num;
+    RecipeDialog dialog(run, station, this);
+    dialog.open();
+    recipe_run_ = &run;
+    const recipe::StationRun result = run.run(station);
+    recipe_run_ = nullptr;
+    dialog.show_result(result);
+    // The window waited for the motor to be switched off before it closes.
+    if (close_after_run_) {
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    if (!closing_)
+        dialog.exec();
+}
+
 void Form1::run_with_file(SettingsReportDialog::Kind kind)
 {
     const bool compare = kind == SettingsReportDialog::Kind::Compare;
@@ -589,6 +619,14 @@ void Form1::closeEvent(QCloseEvent* event)
     // A handler may still sit in a wait (homing, a dwell, the search): the
     // console ends its waits and keeps it from writing, and no more boxes
     // come up, so that the program ends promptly.
+    if (recipe_run_) {
+        // A recipe that left the motor on switches it off first; the window
+        // closes once the run has ended.
+        close_after_run_ = true;
+        recipe_run_->stop(QStringLiteral("the window was closed"));
+        event->ignore();
+        return;
+    }
     closing_ = true;
     console_.shut_down();
     event->accept();

@@ -13,6 +13,9 @@ namespace mivo {
 
 class Console;
 class LinePane;
+namespace recipe {
+class RecipeRun;
+}
 class RecorderPane;
 class WireLogPane;
 
@@ -56,6 +59,7 @@ public:
     void mnu_drive_backup_Click();
     void mnu_drive_compare_Click();
     void mnu_drive_restore_Click();
+    void mnu_drive_run_test_Click();
     void mnu_line_reply_wait_Click();
     void mnu_line_reconnect_Toggled(bool on);
 
@@ -117,6 +121,9 @@ private:
     RecorderPane* recorder_pane_ = nullptr;
     int page_in_front_ = kTerminalPage;
     bool closing_ = false;
+    // A test recipe under way, which closing the window stops first.
+    recipe::RecipeRun* recipe_run_ = nullptr;
+    bool close_after_run_ = false;
 };
 
 }  // namespace mivo
