@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The layers include and link one way down: protocol <- link <- console <-
-# window <- app, and the command-line tool stands on the console beside the
-# window. The console and everything below it, the tool and the console's
-# logic tests stay free of Qt Gui and Qt Widgets.
+# recipe <- window <- app, and the command-line tool stands on the recipes
+# beside the window. The recipes and everything below them, the tool and the
+# console's logic tests stay free of Qt Gui and Qt Widgets, and only the
+# recipes and those above them use Qt's JavaScript engine.
 # Usage: check_layers.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 src=$1/src
@@ -21,9 +22,10 @@ forbid() {
 }
 
 gui='Qt(Gui|Widgets)/|Q(Application|Color|Palette|Widget|Painter|Font|Pixmap|Image|Icon)[>"]'
-forbid protocol "link/|console/|window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the serial port or the GUI"
-forbid link "console/|window/|app/|$gui" "a higher layer or the GUI"
-forbid console "window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the serial port or the GUI"
+forbid protocol "link/|console/|recipe/|window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the serial port or the GUI"
+forbid link "console/|recipe/|window/|app/|$gui" "a higher layer or the GUI"
+forbid console "recipe/|window/|app/|QtSerialPort/|QSerial|QJS|QtQml/|$gui" "a higher layer, the serial port, the GUI or the script engine"
+forbid recipe "window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the serial port or the GUI"
 forbid window "app/" "the application"
 forbid cli "window/|app/|$gui" "the window or the GUI"
 

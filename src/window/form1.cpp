@@ -539,25 +539,25 @@ void Form1::mnu_drive_run_test_Click()
                                                       QStringLiteral("Test recipes (*.js);;All files (*)"));
     if (path.isEmpty())
         return;
-    recipe::RecipeRun run(console_);
-    if (const QString error = run.load(path); !error.isEmpty()) {
+    auto* run = new recipe::RecipeRun(console_);
+    if (const QString error = run->load(path); !error.isEmpty()) {
+        delete run;
         show_message(error);
         return;
     }
+    // The dialog keeps the run for its report and stays after the handler.
     const int station = console_.vars().station_num;
-    RecipeDialog dialog(run, station, this);
-    dialog.open();
-    recipe_run_ = &run;
-    const recipe::StationRun result = run.run(station);
+    auto* dialog = new RecipeDialog(*run, station, this);
+    run->setParent(dialog);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+    recipe_run_ = run;
+    const recipe::StationRun result = run->run(station);
     recipe_run_ = nullptr;
-    dialog.show_result(result);
+    dialog->show_result(result);
     // The window waited for the motor to be switched off before it closes.
-    if (close_after_run_) {
+    if (close_after_run_)
         QTimer::singleShot(0, this, &QWidget::close);
-        return;
-    }
-    if (!closing_)
-        dialog.exec();
 }
 
 void Form1::run_with_file(SettingsReportDialog::Kind kind)

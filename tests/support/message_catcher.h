@@ -29,6 +29,8 @@ public:
     bool answer_yes = true;
     // The file chosen in a file dialog.
     QString file_to_choose;
+    // A dialog the test itself reads and closes (by object name).
+    QString leave_open;
 
     QStringList take()
     {
@@ -41,7 +43,8 @@ private:
     void poll()
     {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible() || modal == handled_)
+        if (!modal || !modal->isVisible() || modal == handled_
+            || (!leave_open.isEmpty() && modal->objectName() == leave_open))
             return;
         if (auto* files = qobject_cast<QFileDialog*>(modal)) {
             handled_ = modal;

@@ -2,18 +2,21 @@
 // plot makes of the samples.
 #include "window/recorder_chart_view.h"
 #include "window/line_pane.h"
+#include "window/recipe_dialog.h"
 #include "window/recorder_pane.h"
 #include "window/recorder_plot.h"
 #include "window/wire_log_model.h"
 #include "window/wire_log_pane.h"
 
 #include "../support/console_fixture.h"
+#include "../support/sim_line.h"
 
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 
@@ -252,6 +255,82 @@ private slots:
         }
         QCOMPARE(changes, (QStringList{"ST 1: WT 0 3 77", "ST 1: SV", "ST 2: WT 0 3 77", "ST 2: SV", "ST 5: WT 0 3 77",
                                        "ST 5: SV"}));
+    }
+
+    // "Run Test...": the steps and checks as they come, the station controls
+    // waiting meanwhile, the verdict; "Stop" and closing the window end a
+    // run with the motor switched off.
+    void run_test_lists_the_steps_live_and_stops_with_the_motor_off()
+    {
+        sim::SimHarness sim({"--stations", "5", "--home-ms", "300"});
+        QTemporaryDir dir;
+        open_on(sim);
+        set_station(QStringLiteral("5"));
+        messages->take();
+        messages->leave_open = QStringLiteral("run_test");
+        // The handler returns once the run has ended; what happens during it
+        // is looked at (and done) from a timer.
+        const auto run_test = [&](const QString& recipe, const std::function<void(RecipeDialog&)>& meanwhile) {
+            messages->file_to_choose = recipe;
+            QTimer look;
+            QObject::connect(&look, &QTimer::timeout, [&] {
+                if (auto* d = form->findChild<RecipeDialog*>(); d && d->summary().isEmpty())
+                    meanwhile(*d);
+            });
+            look.start(10);
+            QTimer::singleShot(0, ui().mnu_drive_run_test, &QAction::trigger);
+            RecipeDialog* dialog = nullptr;
+            (void)QTest::qWaitFor([&] { return (dialog = form->findChild<RecipeDialog*>()) && !dialog->summary().isEmpty(); },
+                                  60000);
+            return dialog;
+        };
+
+        int listed_while_running = 0;
+        bool controls_waited = true;
+        RecipeDialog* dialog = run_test(QStringLiteral(MIVO_EXAMPLES_DIR "/end-of-line-motion.js"), [&](RecipeDialog& d) {
+            listed_while_running = d.findChild<QTreeWidget*>()->topLevelItemCount();
+            controls_waited = controls_waited && !ui().cmd_set_station->isEnabled() && !ui().SSTab1->isEnabled()
+                              && !ui().mnu_drive_run_test->isEnabled();
+        });
+        QVERIFY(dialog);
+        QCOMPARE(dialog->summary(), QStringLiteral("PASSED"));
+        QVERIFY(listed_while_running >= 2);
+        QVERIFY(controls_waited);
+        auto* steps = dialog->findChild<QTreeWidget*>(QStringLiteral("recipe_steps"));
+        QCOMPARE(steps->topLevelItemCount(), 7);
+        QTreeWidgetItem* move = steps->topLevelItem(3);
+        QCOMPARE(move->text(0), QStringLiteral("Move to 1000"));
+        QCOMPARE(move->text(3), QStringLiteral("passed"));
+        QCOMPARE(move->child(1)->text(0), QStringLiteral("position"));
+        QCOMPARE(move->child(1)->text(2), QStringLiteral("998 to 1002"));
+        QVERIFY(ui().cmd_set_station->isEnabled());
+        dialog->findChild<QPushButton*>(QStringLiteral("cmd_recipe_close"))->click();
+        QTRY_VERIFY(!form->findChild<RecipeDialog*>());
+
+        QFile waits(dir.filePath(QStringLiteral("waits.js")));
+        QVERIFY(waits.open(QIODevice::WriteOnly));
+        waits.write("drive.servo(true);\ntest.step(\"wait\", function () { test.sleep(100000); });\n");
+        waits.close();
+        const auto motor_on = [&] { return received_lines(sim).contains(QStringLiteral("EN 1")); };
+        sim.clear_log();
+        dialog = run_test(waits.fileName(), [&](RecipeDialog& d) {
+            if (motor_on())
+                d.findChild<QPushButton*>(QStringLiteral("cmd_recipe_stop"))->click();
+        });
+        QVERIFY(dialog);
+        QVERIFY2(dialog->summary().startsWith(QStringLiteral("ABORTED: stopped by the user")),
+                 qPrintable(dialog->summary()));
+        QCOMPARE(received_lines(sim).count(QStringLiteral("EN 0")), 1);
+        dialog->findChild<QPushButton*>(QStringLiteral("cmd_recipe_close"))->click();
+        QTRY_VERIFY(!form->findChild<RecipeDialog*>());
+
+        sim.clear_log();
+        run_test(waits.fileName(), [&](RecipeDialog&) {
+            if (motor_on())
+                form->close();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 10000);
+        QCOMPARE(received_lines(sim).count(QStringLiteral("EN 0")), 1);
     }
 };
 
