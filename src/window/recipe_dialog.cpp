@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace mivo {
 
 namespace {
@@ -155,6 +157,9 @@ void RecipeDialog::show_result(const recipe::StationRun& result)
     verdict_->setText(summary_);
     verdict_->setStyleSheet(passed ? QStringLiteral("color: #1a7f37") : QStringLiteral("color: #cf222e"));
     QStringList why;
+    const auto failed = std::count_if(result.steps.begin(), result.steps.end(), [](const recipe::Step& s) { return !s.passed; });
+    if (failed)
+        why << QStringLiteral("%1 of %2 steps failed.").arg(failed).arg(result.steps.size());
     if (result.aborted)
         why << *result.aborted;
     if (result.motor_switched_off)

@@ -1,0 +1,137 @@
+// Test recipes against the in-process simulator (replies after about 3 ms):
+// - a recipe's run time (the incoming inspection example) against the sum of
+//   its exchanges' own minimum: with the window's paced exchange each line
+//   takes its reply wait, so the minimum is the lines on the wire times it;
+//   goal at most 1.05. The same operations called directly, without the
+//   engine, for comparison;
+// - the time from Ctrl-C (SIGINT to mivo-cli) and from the time limit to
+//   "EN 0" on the wire; goal under 100 ms plus one reply wait.
+#include "console/console.h"
+#include "console/console_view.h"
+#include "console/settings_file.h"
+#include "link/system_serial_port.h"
+#include "median.h"
+#include "recipe/recipe_run.h"
+#include "sim_harness.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kRuns = 5;
+
+// The sim's stamp of the first received line equal to text, else -1.
+double stamp_of(const mivo::sim::SimHarness& sim, const std::string& text)
+{
+    for (const auto& e : sim.wire_log())
+        if (e.dir == mivo::sim::WireEvent::Rx && e.bytes == text)
+            return e.t_ms;
+    return -1;
+}
+
+QString write(const QTemporaryDir& dir, const QString& name, const QByteArray& text)
+{
+    QFile f(dir.filePath(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text);
+    return f.fileName();
+}
+
+struct Typed : mivo::ConsoleView {
+    QString comm;
+    QString comm_text() const override { return comm; }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    mivo::sim::SimHarness sim({"--stations", "5", "--latency-ms", "3"});
+    mivo::SystemSerialPort port;
+    mivo::Console console(port);
+    Typed typed;
+    typed.comm = QString::fromStdString(sim.path());
+    console.set_view(&typed);
+    console.port_control().open();
+    mivo::DriveOperations& ops = console.operations();
+    ops.select_station(QStringLiteral("5"));
+    console.Timer1().stop();
+
+    // The example, as the window runs it.
+    mivo::recipe::RecipeRun recipe(console);
+    if (const QString error = recipe.load(QStringLiteral(MIVO_EXAMPLES_DIR "/incoming-inspection.js")); !error.isEmpty()) {
+        std::printf("%s\n", qPrintable(error));
+        return 1;
+    }
+    std::vector<double> ratios, direct_ratios;
+    for (int i = 0; i < kRuns; ++i) {
+        sim.clear_log();
+        QElapsedTimer t;
+        t.start();
+        const mivo::recipe::StationRun run = recipe.run(5);
+        const double ms = t.nsecsElapsed() / 1e6;
+        const double lines = double(sim.rx_lines().size());
+        const double minimum = lines * console.exchange().reply_wait_ms();
+        ratios.push_back(run.passed() ? ms / minimum : -1);
+
+        // The same lines called directly.
+        const auto golden = mivo::settings_file::load(QStringLiteral(MIVO_EXAMPLES_DIR "/golden.mivo"));
+        t.restart();
+        ops.read_status();
+        console.drive_settings().compare(std::get<mivo::settings_file::Values>(golden));
+        for (const char* e : {"P10", "P11", "V5"})
+            ops.read_entry(mivo::settings_file::entry_named(QLatin1String(e)));
+        direct_ratios.push_back((t.nsecsElapsed() / 1e6) / minimum);
+    }
+    std::printf("incoming inspection, paced: %.3f x the lines times the reply wait (goal at most 1.05); "
+                "the same operations called directly: %.3f x\n",
+                median(ratios), median(direct_ratios));
+
+    // The time limit: the recipe spins in JavaScript with the motor on.
+    mivo::recipe::RecipeRun spin(console);
+    spin.load(write(dir, QStringLiteral("spin.js"), "test.timeout_s = 0.5;\ndrive.servo(true);\nfor (;;) {}\n"));
+    std::vector<double> limit_ms;
+    for (int i = 0; i < kRuns; ++i) {
+        sim.clear_log();
+        const double start = mivo::sim::SimHarness::now_ms();
+        spin.run(5);
+        const double en0 = stamp_of(sim, "EN 0");
+        limit_ms.push_back(en0 < 0 ? -1 : en0 - (start + 500));
+    }
+    console.shut_down();
+
+    // Ctrl-C to the tool while the recipe sleeps with the motor on.
+    const QString sleeper = write(dir, QStringLiteral("sleep.js"), "drive.servo(true);\ntest.sleep(100000);\n");
+    std::vector<double> signal_ms;
+    for (int i = 0; i < kRuns; ++i) {
+        sim.clear_log();
+        QProcess tool;
+        tool.start(QStringLiteral(MIVO_CLI), {"--port", QString::fromStdString(sim.path()), "--station", "5", "run",
+                                              sleeper});
+        while (stamp_of(sim, "EN 1") < 0)
+            QThread::msleep(5);
+        QThread::msleep(200);
+        const double sent = mivo::sim::SimHarness::now_ms();
+        ::kill(pid_t(tool.processId()), SIGINT);
+        tool.waitForFinished(10000);
+        const double en0 = stamp_of(sim, "EN 0");
+        signal_ms.push_back(en0 < 0 ? -1 : en0 - sent);
+    }
+    std::printf("time limit to \"EN 0\": median %.1f ms, worst %.1f ms (goal under 100 + 50 ms)\n", median(limit_ms),
+                *std::max_element(limit_ms.begin(), limit_ms.end()));
+    std::printf("Ctrl-C to \"EN 0\": median %.1f ms, worst %.1f ms (goal under 100 + 50 ms)\n", median(signal_ms),
+                *std::max_element(signal_ms.begin(), signal_ms.end()));
+    return 0;
+}
