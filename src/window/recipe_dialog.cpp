@@ -157,11 +157,11 @@ void RecipeDialog::show_result(const recipe::StationRun& result)
     verdict_->setText(summary_);
     verdict_->setStyleSheet(passed ? QStringLiteral("color: #1a7f37") : QStringLiteral("color: #cf222e"));
     QStringList why;
+    if (result.aborted)
+        why << *result.aborted + u'.';
     const auto failed = std::count_if(result.steps.begin(), result.steps.end(), [](const recipe::Step& s) { return !s.passed; });
     if (failed)
         why << QStringLiteral("%1 of %2 steps failed.").arg(failed).arg(result.steps.size());
-    if (result.aborted)
-        why << *result.aborted;
     if (result.motor_switched_off)
         why << QStringLiteral("The motor was switched off (\"EN 0\").");
     reason_->setText(why.join(u'\n'));
