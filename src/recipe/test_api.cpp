@@ -1,5 +1,6 @@
 #include "recipe/test_api.h"
 
+#include "console/console.h"
 #include "link/waits.h"
 #include "recipe/recipe_run.h"
 #include "recipe/recipe_watch.h"
@@ -123,8 +124,12 @@ void TestApi::sleep(const QJSValue& ms)
                                     QStringLiteral("test.sleep takes milliseconds from 0, not %1").arg(ms.toString()));
         return;
     }
+    // A line closed or lost meanwhile ends the sleep, and the run with it.
     RecipeWatch* watch = run_.watch_;
-    wait_with_events(qint32(std::ceil(*n)), [watch] { return watch->stopped(); });
+    CommandExchange& exchange = run_.console_.exchange();
+    wait_with_events(qint32(std::ceil(*n)), [&] { return watch->stopped() || !exchange.link_up(); });
+    if (!watch->stopped() && !exchange.link_up())
+        run_.line_lost();
 }
 
 void TestApi::set_timeout_s(double seconds)
