@@ -5,10 +5,9 @@
 // The window opens PORT, selects station 5, shows "Wire Log" and "Recorder",
 // ticks both "FeedBack" boxes and runs a back-and-forth move; the picture is
 // taken in the middle of it.
-#include "app/console_application.h"
 #include "window/recorder_pane.h"
 
-#include "../support/message_catcher.h"
+#include "../support/snapshot_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,23 +28,14 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: panes_snapshot PORT OUT.png [OUT.csv]\n");
         return 2;
     }
-    mivo::ConsoleApplication console;
-    mivo::Form1& window = console.window();
-    window.show();
-    const mivo::Form1Controls& ui = window.controls();
-    MessageCatcher messages;
-    messages.on_message = [](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); };
-
-    ui.cbb_port_num->setEditText(QString::fromLocal8Bit(argv[1]));
-    ui.cmd_port_open->click();
-    if (console.console().vars().is_linked != mivo::kTrue) {
-        std::fprintf(stderr, "cannot open %s\n", argv[1]);
+    SnapshotWindow w;
+    mivo::Form1& window = w.console.window();
+    const mivo::Form1Controls& ui = w.ui();
+    if (!w.open(argv[1]))
         return 1;
-    }
     ui.mnu_view_wire_log->trigger();
     ui.mnu_view_recorder->trigger();
-    ui.cbb_station_num->setEditText(QStringLiteral("5"));
-    ui.cmd_set_station->click();
+    w.select(QStringLiteral("5"));
     ui.SSTab1->setCurrentIndex(mivo::kMotionPage);
     ui.cmd_mivo_enable->click();
     ui.cb_ask_pfbk->setChecked(true);
@@ -65,7 +55,7 @@ int main(int argc, char* argv[])
         }
         ui.cmd_stop_move->click();
         if (argc == 4) {
-            messages.file_to_choose = QString::fromLocal8Bit(argv[3]);
+            w.messages.file_to_choose = QString::fromLocal8Bit(argv[3]);
             window.recorder_pane().findChild<QPushButton*>(QStringLiteral("cmd_recorder_export"))->click();
         }
     });

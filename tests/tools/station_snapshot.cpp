@@ -3,9 +3,7 @@
 // The window opens PORT (a drive line, e.g. mivo-drive-sim's link), selects
 // STATION and brings "Setup" to the front, which reads the drive's values;
 // the picture is taken once they are in and the poll has lit the lights.
-#include "app/console_application.h"
-
-#include "../support/message_catcher.h"
+#include "../support/snapshot_window.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -40,23 +38,11 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: station_snapshot PORT STATION OUT.png\n");
         return 2;
     }
-    mivo::ConsoleApplication console;
-    mivo::Form1& window = console.window();
-    window.show();
-    const mivo::Form1Controls& ui = window.controls();
-    // The console tells its outcomes in message boxes; they are passed on
-    // and closed, as a user would read and close them.
-    MessageCatcher messages;
-    messages.on_message = [](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); };
-
-    ui.cbb_port_num->setEditText(QString::fromLocal8Bit(argv[1]));
-    ui.cmd_port_open->click();
-    if (console.console().vars().is_linked != mivo::kTrue) {
-        std::fprintf(stderr, "cannot open %s\n", argv[1]);
+    SnapshotWindow w;
+    const mivo::Form1Controls& ui = w.ui();
+    if (!w.open(argv[1]))
         return 1;
-    }
-    ui.cbb_station_num->setEditText(QString::fromLocal8Bit(argv[2]));
-    ui.cmd_set_station->click();
+    w.select(QString::fromLocal8Bit(argv[2]));
 
     // Bringing the page to the front runs SSTab1_Click, which reads it.
     ui.SSTab1->setCurrentIndex(mivo::kSetupPage);
@@ -71,7 +57,7 @@ int main(int argc, char* argv[])
     run_until([] { return false; }, 1500);
 
     const QString path = QString::fromLocal8Bit(argv[3]);
-    if (!window.grab().save(path)) {
+    if (!w.console.window().grab().save(path)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
