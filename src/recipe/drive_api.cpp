@@ -69,7 +69,9 @@ QJSValue DriveApi::failed(Failure failure, const QString& what)
         run_.line_lost();
         return error(QStringLiteral("%1: the line was lost").arg(what));
     case Failure::Refused: return type_error(QStringLiteral("%1: cannot be sent").arg(what));
-    case Failure::Interrupted: return error(QStringLiteral("%1: stopped").arg(what));
+    case Failure::Interrupted:
+        run_.exchange_stopped();
+        return error(QStringLiteral("%1: stopped").arg(what));
     }
     return {};
 }

@@ -133,6 +133,20 @@ void RecipeRun::line_lost()
     stop(QStringLiteral("the line was lost"));
 }
 
+void RecipeRun::exchange_stopped()
+{
+    const QString reason = outside_ ? outside_() : QString();
+    stop(reason.isEmpty() ? QStringLiteral("stopped") : reason);
+}
+
+void RecipeRun::wait_cut_short()
+{
+    if (console_.exchange().is_stopped())
+        exchange_stopped();
+    else
+        line_lost();
+}
+
 void RecipeRun::end_at_failure()
 {
     ended_at_failure_ = true;

@@ -66,6 +66,11 @@ private:
     void add_log(const QString& text);
     // A failure of the line ends the run, as a stop does.
     void line_lost();
+    // The exchange was stopped under the run (a signal's handler stops it at
+    // once): the run stops for the reason the outside gives.
+    void exchange_stopped();
+    // A wait or an exchange ended early: the run stops, for the right reason.
+    void wait_cut_short();
     // The step ended and the recipe asked to stop at the first failure.
     void end_at_failure();
     // An error value as FILE:LINE: message.

@@ -124,12 +124,13 @@ void TestApi::sleep(const QJSValue& ms)
                                     QStringLiteral("test.sleep takes milliseconds from 0, not %1").arg(ms.toString()));
         return;
     }
-    // A line closed or lost meanwhile ends the sleep, and the run with it.
+    // A line closed or lost meanwhile ends the sleep, and the run with it;
+    // so does a signal, whose handler stops the exchange.
     RecipeWatch* watch = run_.watch_;
     CommandExchange& exchange = run_.console_.exchange();
     wait_with_events(qint32(std::ceil(*n)), [&] { return watch->stopped() || !exchange.link_up(); });
     if (!watch->stopped() && !exchange.link_up())
-        run_.line_lost();
+        run_.wait_cut_short();
 }
 
 void TestApi::set_timeout_s(double seconds)
