@@ -5,8 +5,7 @@
 // - status (3 lines) and a read of both groups (23 lines), median times;
 // - per line, the time the network adds, goal at most 1 ms, and the read's
 //   ratio to the local one, goal at most 1.5.
-#include "console/console.h"
-#include "console/console_view.h"
+#include "console_on_line.h"
 #include "link/line_port.h"
 #include "median.h"
 #include "sim_harness.h"
@@ -35,16 +34,9 @@ std::optional<Times> measure(const QString& port_name)
 {
     mivo::LinePort port;
     mivo::Console console(port);
-    struct Typed : mivo::ConsoleView {
-        QString comm;
-        QString comm_text() const override { return comm; }
-    } typed;
-    typed.comm = port_name;
-    console.set_view(&typed);
-    console.port_control().open();
+    bench::CommView typed;
+    const bool selected = bench::open_and_select(console, typed, port_name, QStringLiteral("5"));
     mivo::DriveOperations& ops = console.operations();
-    const bool selected = port.isOpen() && ops.select_station(QStringLiteral("5")).ok();
-    console.Timer1().stop();
     std::optional<Times> times;
     if (selected) {
         console.exchange().set_fast(true);

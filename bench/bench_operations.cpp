@@ -5,8 +5,7 @@
 // - move --wait from "MA" to "reached", as a ratio to the simulated move's own
 //   duration (4000 counts at 1 revolution of 4000 counts a second: 1 s); goal
 //   at most 1.1, paced and fast.
-#include "console/console.h"
-#include "console/console_view.h"
+#include "console_on_line.h"
 #include "console/settings_file.h"
 #include "link/system_serial_port.h"
 #include "median.h"
@@ -34,16 +33,9 @@ int main(int argc, char* argv[])
     mivo::sim::SimHarness sim({"--stations", "5", "--latency-ms", "3"});
     mivo::SystemSerialPort port;
     mivo::Console console(port);
-    struct Typed : mivo::ConsoleView {
-        QString comm;
-        QString comm_text() const override { return comm; }
-    } typed;
-    typed.comm = QString::fromStdString(sim.path());
-    console.set_view(&typed);
-    console.port_control().open();
+    bench::CommView typed;
+    bench::open_and_select(console, typed, QString::fromStdString(sim.path()), QStringLiteral("5"));
     mivo::DriveOperations& ops = console.operations();
-    ops.select_station(QStringLiteral("5"));
-    console.Timer1().stop();
     console.exchange().set_fast(true);
 
     const int p3 = mivo::settings_file::entry_named(QStringLiteral("P3"));

@@ -6,8 +6,7 @@
 //   engine, for comparison;
 // - the time from Ctrl-C (SIGINT to mivo-cli) and from the time limit to
 //   "EN 0" on the wire; goal under 100 ms plus one reply wait.
-#include "console/console.h"
-#include "console/console_view.h"
+#include "console_on_line.h"
 #include "console/settings_file.h"
 #include "link/system_serial_port.h"
 #include "median.h"
@@ -47,11 +46,6 @@ QString write(const QTemporaryDir& dir, const QString& name, const QByteArray& t
     return f.fileName();
 }
 
-struct Typed : mivo::ConsoleView {
-    QString comm;
-    QString comm_text() const override { return comm; }
-};
-
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -61,13 +55,9 @@ int main(int argc, char* argv[])
     mivo::sim::SimHarness sim({"--stations", "5", "--latency-ms", "3"});
     mivo::SystemSerialPort port;
     mivo::Console console(port);
-    Typed typed;
-    typed.comm = QString::fromStdString(sim.path());
-    console.set_view(&typed);
-    console.port_control().open();
+    bench::CommView typed;
+    bench::open_and_select(console, typed, QString::fromStdString(sim.path()), QStringLiteral("5"));
     mivo::DriveOperations& ops = console.operations();
-    ops.select_station(QStringLiteral("5"));
-    console.Timer1().stop();
 
     // The example, as the window runs it.
     mivo::recipe::RecipeRun recipe(console);

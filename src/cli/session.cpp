@@ -742,14 +742,13 @@ int Session::run_recipe()
         print_err(*run.aborted + u'\n');
     else if (run.aborted)
         print_err(QStringLiteral("station %1: aborted: %2\n").arg(station).arg(*run.aborted));
-    const auto failed = std::count_if(run.steps.begin(), run.steps.end(), [](const recipe::Step& s) { return !s.passed; });
     print_err(run.passed() ? QStringLiteral("station %1: PASSED, %2 steps\n").arg(station).arg(run.steps.size())
                            : QStringLiteral("station %1: FAILED%2, %3 of %4 steps failed\n")
                                  .arg(station)
                                  .arg(run.recipe_error ? QStringLiteral(" (an error in the recipe)")
                                       : run.aborted    ? QStringLiteral(" (aborted)")
                                                        : QString())
-                                 .arg(failed)
+                                 .arg(run.failed_steps())
                                  .arg(run.steps.size()));
     if (run.recipe_error)
         return kBadUsage;

@@ -43,19 +43,27 @@ QString seconds(qint64 ms)
 
 }  // namespace
 
+QString Check::limits_text() const
+{
+    if (!equals.isUndefined())
+        return QStringLiteral("= %1").arg(value_text(equals));
+    if (min && max)
+        return QStringLiteral("%1 to %2").arg(number_text(*min), number_text(*max));
+    if (min)
+        return QStringLiteral("at least %1").arg(number_text(*min));
+    if (max)
+        return QStringLiteral("at most %1").arg(number_text(*max));
+    return {};
+}
+
 QString Check::description() const
 {
-    QString limits;
-    if (equals.type() != QJsonValue::Undefined)
-        limits = QStringLiteral("expected %1").arg(value_text(equals));
-    else if (min && max)
-        limits = QStringLiteral("limits %1 to %2").arg(number_text(*min), number_text(*max));
-    else if (min)
-        limits = QStringLiteral("at least %1").arg(number_text(*min));
-    else if (max)
-        limits = QStringLiteral("at most %1").arg(number_text(*max));
     const QString head = QStringLiteral("check \"%1\" = %2").arg(name, value_text(value));
-    return limits.isEmpty() ? head : head + QStringLiteral(", ") + limits;
+    if (!equals.isUndefined())
+        return head + QStringLiteral(", expected %1").arg(value_text(equals));
+    if (min && max)
+        return head + QStringLiteral(", limits ") + limits_text();
+    return min || max ? head + QStringLiteral(", ") + limits_text() : head;
 }
 
 QString Step::failure_message() const
@@ -71,8 +79,12 @@ QString Step::failure_message() const
 
 bool StationRun::passed() const
 {
-    return !aborted && !recipe_error
-           && std::all_of(steps.begin(), steps.end(), [](const Step& s) { return s.passed; });
+    return !aborted && !recipe_error && failed_steps() == 0;
+}
+
+int StationRun::failed_steps() const
+{
+    return int(std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !s.passed; }));
 }
 
 QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name)
@@ -86,7 +98,7 @@ QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name)
     qint64 all_ms = 0;
     for (const StationRun& run : runs) {
         all_tests += int(run.steps.size()) + (has_outside_case(run) ? 1 : 0);
-        all_failures += int(std::count_if(run.steps.begin(), run.steps.end(), [](const Step& s) { return !s.passed; }));
+        all_failures += run.failed_steps();
         all_errors += has_outside_case(run) ? 1 : 0;
         all_ms += run.time_ms;
     }
@@ -100,11 +112,10 @@ QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name)
     for (const StationRun& run : runs) {
         const QString suite = QStringLiteral("station %1").arg(run.station);
         const bool outside = has_outside_case(run);
-        const auto failures = std::count_if(run.steps.begin(), run.steps.end(), [](const Step& s) { return !s.passed; });
         xml.writeStartElement(QStringLiteral("testsuite"));
         xml.writeAttribute(QStringLiteral("name"), suite);
         xml.writeAttribute(QStringLiteral("tests"), QString::number(run.steps.size() + (outside ? 1 : 0)));
-        xml.writeAttribute(QStringLiteral("failures"), QString::number(failures));
+        xml.writeAttribute(QStringLiteral("failures"), QString::number(run.failed_steps()));
         xml.writeAttribute(QStringLiteral("errors"), QString::number(outside ? 1 : 0));
         xml.writeAttribute(QStringLiteral("skipped"), QStringLiteral("0"));
         xml.writeAttribute(QStringLiteral("time"), seconds(run.time_ms));
@@ -174,7 +185,7 @@ QJsonObject json_document(const QList<StationRun>& runs)
             QJsonArray checks;
             for (const Check& c : step.checks) {
                 QJsonObject check{{QStringLiteral("name"), c.name},
-                                  {QStringLiteral("value"), c.value.isUndefined() ? QJsonValue() : c.value},
+                                  {QStringLiteral("value"), c.value},
                                   {QStringLiteral("min"), json_or_null(c.min)},
                                   {QStringLiteral("max"), json_or_null(c.max)},
                                   {QStringLiteral("passed"), c.passed}};

@@ -14,7 +14,7 @@ namespace mivo::recipe {
 // One test.check: what was measured against what was allowed.
 struct Check {
     QString name;
-    QJsonValue value;  // a number, a text, a truth value, or null
+    QJsonValue value = QJsonValue::Null;  // a number, a text, a truth value, or null
     std::optional<double> min;
     std::optional<double> max;
     QJsonValue equals = QJsonValue::Undefined;  // undefined when not asked
@@ -22,6 +22,9 @@ struct Check {
 
     // check "P3" = 77, limits 70 to 75
     QString description() const;
+    // What was allowed: "70 to 75", "at least 70", "at most 75", "= 77";
+    // empty without limits.
+    QString limits_text() const;
 };
 
 // One test.step, as it ran.
@@ -55,6 +58,7 @@ struct StationRun {
     qint64 time_ms = 0;
 
     bool passed() const;
+    int failed_steps() const;
 };
 
 // JUnit XML: a <testsuite name="station N"> per run, a <testcase> per step

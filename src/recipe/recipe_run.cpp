@@ -179,12 +179,17 @@ bool RecipeRun::run_step(const QString& name, const QJSValue& body)
     }
     step.passed = step.error.isEmpty()
                   && std::all_of(step.checks.begin(), step.checks.end(), [](const Check& c) { return c.passed; });
+    finish_step(step);
+    return step.passed;
+}
+
+void RecipeRun::finish_step(const Step& step)
+{
     result_->steps.append(step);
     emit step_ended(step);
     show_progress();
     if (!step.passed && stop_on_failure_ && !watch_->stopped())
         end_at_failure();
-    return step.passed;
 }
 
 bool RecipeRun::add_check(Check check)
@@ -198,11 +203,7 @@ bool RecipeRun::add_check(Check check)
         emit step_started(step.name);
         step.checks.append(check);
         emit check_made(check);
-        result_->steps.append(step);
-        emit step_ended(step);
-        show_progress();
-        if (!passed && stop_on_failure_)
-            end_at_failure();
+        finish_step(step);
         return passed;
     }
     step_->checks.append(check);

@@ -61,6 +61,9 @@ private:
 
     // test.step's work; a step does not run once the run is stopping.
     bool run_step(const QString& name, const QJSValue& body);
+    // A step that ended: into the result and the front end's view; the
+    // run ends here when it failed and the recipe asked for that.
+    void finish_step(const Step& step);
     // test.check's: outside a step it is a step of its own.
     bool add_check(Check check);
     void add_log(const QString& text);

@@ -15,8 +15,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace mivo {
 
 namespace {
@@ -31,20 +29,6 @@ QString value_text(const QJsonValue& v)
     case QJsonValue::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     default: return QStringLiteral("-");
     }
-}
-
-QString limits_text(const recipe::Check& c)
-{
-    if (!c.equals.isUndefined())
-        return QStringLiteral("= %1").arg(value_text(c.equals));
-    const auto n = [](double v) { return QString::number(v, 'g', 15); };
-    if (c.min && c.max)
-        return QStringLiteral("%1 to %2").arg(n(*c.min), n(*c.max));
-    if (c.min)
-        return QStringLiteral("at least %1").arg(n(*c.min));
-    if (c.max)
-        return QStringLiteral("at most %1").arg(n(*c.max));
-    return {};
 }
 
 void set_verdict(QTreeWidgetItem* item, bool passed)
@@ -123,7 +107,7 @@ void RecipeDialog::step_started(const QString& name)
 void RecipeDialog::check_made(const recipe::Check& check)
 {
     auto* item = new QTreeWidgetItem(step_item_ ? step_item_ : steps_->invisibleRootItem(),
-                                     {check.name, value_text(check.value), limits_text(check)});
+                                     {check.name, value_text(check.value), check.limits_text()});
     set_verdict(item, check.passed);
     steps_->scrollToItem(item);
 }
@@ -159,8 +143,7 @@ void RecipeDialog::show_result(const recipe::StationRun& result)
     QStringList why;
     if (result.aborted)
         why << *result.aborted + u'.';
-    const auto failed = std::count_if(result.steps.begin(), result.steps.end(), [](const recipe::Step& s) { return !s.passed; });
-    if (failed)
+    if (const int failed = result.failed_steps())
         why << QStringLiteral("%1 of %2 steps failed.").arg(failed).arg(result.steps.size());
     if (result.motor_switched_off)
         why << QStringLiteral("The motor was switched off (\"EN 0\").");

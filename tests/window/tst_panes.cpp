@@ -320,7 +320,7 @@ private slots:
         QVERIFY(dialog);
         QVERIFY2(dialog->summary().startsWith(QStringLiteral("ABORTED: stopped by the user")),
                  qPrintable(dialog->summary()));
-        QCOMPARE(received_lines(sim).count(QStringLiteral("EN 0")), 1);
+        QTRY_COMPARE(received_lines(sim).count(QStringLiteral("EN 0")), 1);
         dialog->findChild<QPushButton*>(QStringLiteral("cmd_recipe_close"))->click();
         QTRY_VERIFY(!form->findChild<RecipeDialog*>());
 
@@ -330,7 +330,7 @@ private slots:
                 form->close();
         });
         QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 10000);
-        QCOMPARE(received_lines(sim).count(QStringLiteral("EN 0")), 1);
+        QTRY_COMPARE(received_lines(sim).count(QStringLiteral("EN 0")), 1);
     }
 };
 
