@@ -108,4 +108,21 @@ QString move_line(qint32 position)
     return with_args("MA", {position});
 }
 
+RawLineEffect raw_line_effect(QStringView line)
+{
+    const QStringView text = line.trimmed();
+    const QStringView word = text.left(2);
+    if (word.compare(QLatin1String("ST"), Qt::CaseInsensitive) == 0)
+        return RawLineEffect::SelectsStation;
+    if (word.compare(QLatin1String("EN"), Qt::CaseInsensitive) != 0)
+        return RawLineEffect::None;
+    // "EN0" may be no command at all to a drive: the motor stays as it was.
+    const bool separated = text.size() > 2 && (text[2] == u' ' || text[2] == u'\t');
+    const QStringView argument = text.mid(2).trimmed();
+    bool all_zeros = separated && !argument.isEmpty();
+    for (const QChar c : argument)
+        all_zeros = all_zeros && c == u'0';
+    return all_zeros ? RawLineEffect::MotorOff : RawLineEffect::MotorOn;
+}
+
 } // namespace mivo::protocol

@@ -76,4 +76,14 @@ QString home_line();                          // "HM"
 QString speed_line(const QString& speed_text); // "VA " + text as typed
 QString move_line(qint32 position);           // "MA " + position
 
+
+// What a raw line (typed, or a recipe's) may do to the line's state, read
+// as leniently as a drive might read it: the command word is the first two
+// characters after any blanks, in either case, and a number may have blanks
+// and leading zeros ("EN  1", "en 01"). Only "EN" followed by a lone number
+// that is 0 counts as switching the motor off; any other "EN" may switch it
+// on.
+enum class RawLineEffect { None, SelectsStation, MotorOn, MotorOff };
+RawLineEffect raw_line_effect(QStringView line);
+
 } // namespace mivo::protocol

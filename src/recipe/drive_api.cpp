@@ -256,15 +256,22 @@ QJSValue DriveApi::send(const QJSValue& line)
         return type_error(QStringLiteral("drive.send takes one line of text"));
     if (const QString reason = protocol::unsendable_reason(text); !reason.isEmpty())
         return type_error(QStringLiteral("drive.send: %1").arg(reason));
-    // The motor switched by hand counts as by drive.servo.
-    const bool motor_on = text.trimmed() == protocol::enable_line(true);
-    const bool motor_off = text.trimmed() == protocol::enable_line(false);
-    if (motor_on)
+    // A recipe runs on its station: a line that selects another would send
+    // the rest of the run, "EN 0" included, to some other drive.
+    const protocol::RawLineEffect effect = protocol::raw_line_effect(text);
+    if (effect == protocol::RawLineEffect::SelectsStation)
+        return type_error(QStringLiteral("drive.send: a recipe runs on one station and cannot select another (\"%1\")")
+                              .arg(text));
+    // The motor switched by hand counts as by drive.servo: on from the
+    // moment the line may have gone out, off once the drive answered it
+    // with its prompt and no refusal.
+    if (effect == protocol::RawLineEffect::MotorOn)
         run_.motor_on_ = true;
     const DriveOperations::Sent s = run_.console_.operations().send_line(text);
     if (!s.ok())
         return failed(s.failure, QStringLiteral("drive.send(\"%1\")").arg(text));
-    if (motor_off)
+    if (effect == protocol::RawLineEffect::MotorOff && s.received.contains(u'>')
+        && !s.lines.contains(QStringLiteral("ERR")))
         run_.motor_on_ = false;
     return qjsEngine(this)->toScriptValue(s.lines);
 }

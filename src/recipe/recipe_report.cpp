@@ -41,7 +41,65 @@ QString seconds(qint64 ms)
     return QString::number(double(ms) / 1000.0, 'f', 3);
 }
 
+bool xml_char(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
+        || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// A name or a message from a recipe may hold anything a JavaScript string
+// can; a report that a parser refuses would lose the whole run.
+QString xml_safe(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            out += c;
+            out += text[++i];
+        } else {
+            out += xml_char(c.unicode()) ? c : QChar(QChar::ReplacementCharacter);
+        }
+    }
+    return out;
+}
+
+// The writer with every text made safe on its way in.
+class SafeXml {
+public:
+    explicit SafeXml(QByteArray* out) : xml_(out) { xml_.setAutoFormatting(true); }
+    QXmlStreamWriter& raw() { return xml_; }
+    void start(const QString& element) { xml_.writeStartElement(element); }
+    void empty(const QString& element) { xml_.writeEmptyElement(element); }
+    void end() { xml_.writeEndElement(); }
+    void attribute(const QString& name, const QString& value) { xml_.writeAttribute(name, xml_safe(value)); }
+    void characters(const QString& text) { xml_.writeCharacters(xml_safe(text)); }
+    void text_element(const QString& element, const QString& text) { xml_.writeTextElement(element, xml_safe(text)); }
+
+private:
+    QXmlStreamWriter xml_;
+};
+
+// A testcase of its own that holds only an <error>.
+void error_case(SafeXml& xml, const QString& classname, const QString& message)
+{
+    xml.start(QStringLiteral("testcase"));
+    xml.attribute(QStringLiteral("name"), QStringLiteral("(recipe)"));
+    xml.attribute(QStringLiteral("classname"), classname);
+    xml.attribute(QStringLiteral("time"), seconds(0));
+    xml.start(QStringLiteral("error"));
+    xml.attribute(QStringLiteral("message"), message);
+    xml.end();
+    xml.end();
+}
+
 }  // namespace
+
+QString motor_off_unacknowledged_text()
+{
+    return QStringLiteral("EN 0 was sent but not acknowledged");
+}
 
 QString Check::limits_text() const
 {
@@ -87,14 +145,14 @@ int StationRun::failed_steps() const
     return int(std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !s.passed; }));
 }
 
-QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name)
+QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name, const QString& not_run)
 {
     QByteArray out;
-    QXmlStreamWriter xml(&out);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
+    SafeXml xml(&out);
+    xml.raw().writeStartDocument();
 
-    int all_tests = 0, all_failures = 0, all_errors = 0;
+    const bool ran_nowhere = !not_run.isEmpty();
+    int all_tests = ran_nowhere ? 1 : 0, all_failures = 0, all_errors = ran_nowhere ? 1 : 0;
     qint64 all_ms = 0;
     for (const StationRun& run : runs) {
         all_tests += int(run.steps.size()) + (has_outside_case(run) ? 1 : 0);
@@ -102,29 +160,42 @@ QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name)
         all_errors += has_outside_case(run) ? 1 : 0;
         all_ms += run.time_ms;
     }
-    xml.writeStartElement(QStringLiteral("testsuites"));
-    xml.writeAttribute(QStringLiteral("name"), recipe_name);
-    xml.writeAttribute(QStringLiteral("tests"), QString::number(all_tests));
-    xml.writeAttribute(QStringLiteral("failures"), QString::number(all_failures));
-    xml.writeAttribute(QStringLiteral("errors"), QString::number(all_errors));
-    xml.writeAttribute(QStringLiteral("time"), seconds(all_ms));
+    xml.start(QStringLiteral("testsuites"));
+    xml.attribute(QStringLiteral("name"), recipe_name);
+    xml.attribute(QStringLiteral("tests"), QString::number(all_tests));
+    xml.attribute(QStringLiteral("failures"), QString::number(all_failures));
+    xml.attribute(QStringLiteral("errors"), QString::number(all_errors));
+    xml.attribute(QStringLiteral("time"), seconds(all_ms));
+
+    if (ran_nowhere) {
+        const QString suite = QStringLiteral("not run");
+        xml.start(QStringLiteral("testsuite"));
+        xml.attribute(QStringLiteral("name"), suite);
+        xml.attribute(QStringLiteral("tests"), QStringLiteral("1"));
+        xml.attribute(QStringLiteral("failures"), QStringLiteral("0"));
+        xml.attribute(QStringLiteral("errors"), QStringLiteral("1"));
+        xml.attribute(QStringLiteral("skipped"), QStringLiteral("0"));
+        xml.attribute(QStringLiteral("time"), seconds(0));
+        error_case(xml, suite, QStringLiteral("not run: %1").arg(not_run));
+        xml.end();
+    }
 
     for (const StationRun& run : runs) {
         const QString suite = QStringLiteral("station %1").arg(run.station);
         const bool outside = has_outside_case(run);
-        xml.writeStartElement(QStringLiteral("testsuite"));
-        xml.writeAttribute(QStringLiteral("name"), suite);
-        xml.writeAttribute(QStringLiteral("tests"), QString::number(run.steps.size() + (outside ? 1 : 0)));
-        xml.writeAttribute(QStringLiteral("failures"), QString::number(run.failed_steps()));
-        xml.writeAttribute(QStringLiteral("errors"), QString::number(outside ? 1 : 0));
-        xml.writeAttribute(QStringLiteral("skipped"), QStringLiteral("0"));
-        xml.writeAttribute(QStringLiteral("time"), seconds(run.time_ms));
+        xml.start(QStringLiteral("testsuite"));
+        xml.attribute(QStringLiteral("name"), suite);
+        xml.attribute(QStringLiteral("tests"), QString::number(run.steps.size() + (outside ? 1 : 0)));
+        xml.attribute(QStringLiteral("failures"), QString::number(run.failed_steps()));
+        xml.attribute(QStringLiteral("errors"), QString::number(outside ? 1 : 0));
+        xml.attribute(QStringLiteral("skipped"), QStringLiteral("0"));
+        xml.attribute(QStringLiteral("time"), seconds(run.time_ms));
 
-        xml.writeStartElement(QStringLiteral("properties"));
+        xml.start(QStringLiteral("properties"));
         const auto property = [&](const QString& name, const QString& value) {
-            xml.writeEmptyElement(QStringLiteral("property"));
-            xml.writeAttribute(QStringLiteral("name"), name);
-            xml.writeAttribute(QStringLiteral("value"), value);
+            xml.empty(QStringLiteral("property"));
+            xml.attribute(QStringLiteral("name"), name);
+            xml.attribute(QStringLiteral("value"), value);
         };
         property(QStringLiteral("recipe"), recipe_name);
         property(QStringLiteral("station"), QString::number(run.station));
@@ -132,50 +203,44 @@ QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name)
             property(QStringLiteral("aborted"), *run.aborted);
         if (run.motor_switched_off)
             property(QStringLiteral("motor"), QStringLiteral("switched off (\"EN 0\") after the recipe"));
-        xml.writeEndElement();
+        else if (run.motor_off_unacknowledged())
+            property(QStringLiteral("motor"), motor_off_unacknowledged_text());
+        xml.end();
 
         for (const Step& step : run.steps) {
-            xml.writeStartElement(QStringLiteral("testcase"));
-            xml.writeAttribute(QStringLiteral("name"), step.name);
-            xml.writeAttribute(QStringLiteral("classname"), suite);
-            xml.writeAttribute(QStringLiteral("time"), seconds(step.time_ms));
+            xml.start(QStringLiteral("testcase"));
+            xml.attribute(QStringLiteral("name"), step.name);
+            xml.attribute(QStringLiteral("classname"), suite);
+            xml.attribute(QStringLiteral("time"), seconds(step.time_ms));
             if (!step.passed) {
-                xml.writeStartElement(QStringLiteral("failure"));
-                xml.writeAttribute(QStringLiteral("message"), step.failure_message());
-                xml.writeAttribute(QStringLiteral("type"), step.error.isEmpty() ? QStringLiteral("check")
-                                                                                : QStringLiteral("exception"));
+                xml.start(QStringLiteral("failure"));
+                xml.attribute(QStringLiteral("message"), step.failure_message());
+                xml.attribute(QStringLiteral("type"), step.error.isEmpty() ? QStringLiteral("check")
+                                                                           : QStringLiteral("exception"));
                 QStringList lines;
                 for (const Check& c : step.checks)
                     lines << (c.passed ? QStringLiteral("passed: ") : QStringLiteral("FAILED: ")) + c.description();
                 if (!step.error.isEmpty())
                     lines << step.error;
-                xml.writeCharacters(lines.join(u'\n'));
-                xml.writeEndElement();
+                xml.characters(lines.join(u'\n'));
+                xml.end();
             }
             if (!step.log.isEmpty())
-                xml.writeTextElement(QStringLiteral("system-out"), step.log.join(u'\n'));
-            xml.writeEndElement();
+                xml.text_element(QStringLiteral("system-out"), step.log.join(u'\n'));
+            xml.end();
         }
-        if (outside) {
-            xml.writeStartElement(QStringLiteral("testcase"));
-            xml.writeAttribute(QStringLiteral("name"), QStringLiteral("(recipe)"));
-            xml.writeAttribute(QStringLiteral("classname"), suite);
-            xml.writeAttribute(QStringLiteral("time"), seconds(0));
-            xml.writeStartElement(QStringLiteral("error"));
-            xml.writeAttribute(QStringLiteral("message"), QStringLiteral("aborted: %1").arg(*run.aborted));
-            xml.writeEndElement();
-            xml.writeEndElement();
-        }
+        if (outside)
+            error_case(xml, suite, QStringLiteral("aborted: %1").arg(*run.aborted));
         if (!run.log.isEmpty())
-            xml.writeTextElement(QStringLiteral("system-out"), run.log.join(u'\n'));
-        xml.writeEndElement();
+            xml.text_element(QStringLiteral("system-out"), run.log.join(u'\n'));
+        xml.end();
     }
-    xml.writeEndElement();
-    xml.writeEndDocument();
+    xml.end();
+    xml.raw().writeEndDocument();
     return out;
 }
 
-QJsonObject json_document(const QList<StationRun>& runs)
+QJsonObject json_document(const QList<StationRun>& runs, const QString& not_run)
 {
     QJsonArray stations;
     bool all_passed = true;
@@ -207,11 +272,15 @@ QJsonObject json_document(const QList<StationRun>& runs)
             {QStringLiteral("passed"), run.passed()},
             {QStringLiteral("aborted"), run.aborted ? QJsonValue(*run.aborted) : QJsonValue(QJsonValue::Null)},
             {QStringLiteral("motor_switched_off"), run.motor_switched_off},
+            {QStringLiteral("motor_off_sent"), run.motor_off_sent},
             {QStringLiteral("time_ms"), run.time_ms},
             {QStringLiteral("steps"), steps}});
     }
-    return QJsonObject{{QStringLiteral("passed"), all_passed && !runs.isEmpty()},
-                       {QStringLiteral("stations"), stations}};
+    QJsonObject document{{QStringLiteral("passed"), all_passed && !runs.isEmpty() && not_run.isEmpty()},
+                         {QStringLiteral("stations"), stations}};
+    if (!not_run.isEmpty())
+        document.insert(QStringLiteral("error"), not_run);
+    return document;
 }
 
 QString progress_line(int station, const Step& step)

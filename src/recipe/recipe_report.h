@@ -52,20 +52,33 @@ struct StationRun {
     bool aborted_outside_steps = false;
     // The recipe's own fault (a syntax or type error): the tool's exit 2.
     bool recipe_error = false;
-    // "EN 0" went out after the recipe, which had left the motor on.
+    // "EN 0" went out after the recipe, which had left the motor on, and
+    // the drive acknowledged it.
     bool motor_switched_off = false;
+    // "EN 0" went out, acknowledged or not (never in broadcast mode).
+    bool motor_off_sent = false;
     QStringList log;  // test.log outside any step
     qint64 time_ms = 0;
 
     bool passed() const;
     int failed_steps() const;
+    // "EN 0" went out and its prompt did not come back.
+    bool motor_off_unacknowledged() const { return motor_off_sent && !motor_switched_off; }
 };
+
+// The words for motor_off_unacknowledged().
+QString motor_off_unacknowledged_text();
 
 // JUnit XML: a <testsuite name="station N"> per run, a <testcase> per step
 // in the order they ran, an abort outside the steps as an <error> case.
-QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name);
-// {"passed", "stations": [{"station", "passed", "aborted", "steps": [...]}]}
-QJsonObject json_document(const QList<StationRun>& runs);
+// not_run: why the recipe ran on no station (the port could not be opened,
+// nobody answered the scan), as an <error> case of its own. Text XML 1.0
+// cannot carry (control characters, lone surrogates, U+FFFE, U+FFFF) is
+// written as U+FFFD.
+QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name, const QString& not_run = {});
+// {"passed", "stations": [{"station", "passed", "aborted", "steps": [...]}]},
+// with "error": not_run when the recipe ran nowhere.
+QJsonObject json_document(const QList<StationRun>& runs, const QString& not_run = {});
 // The line standard error shows for a step that ended.
 QString progress_line(int station, const Step& step);
 

@@ -3,6 +3,8 @@
 #include "console/console.h"
 #include "console/operation_scope.h"
 #include "recipe/drive_api.h"
+#include "recipe/engine_process.h"
+#include "recipe/engine_wire.h"
 #include "recipe/recipe_watch.h"
 #include "recipe/test_api.h"
 
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJSEngine>
 
 namespace mivo::recipe {
@@ -18,11 +21,18 @@ namespace {
 
 // Errors of the recipe's own making, as opposed to a drive that failed or
 // an exception the recipe threw itself.
-bool is_recipe_fault(const QJSValue& error)
+bool is_recipe_fault(const QJsonObject& error)
 {
     static const QStringList kinds{"SyntaxError", "ReferenceError", "TypeError",
                                    "RangeError",  "URIError",       "EvalError"};
-    return kinds.contains(error.property(QStringLiteral("name")).toString());
+    return kinds.contains(error.value(QStringLiteral("name")).toString());
+}
+
+QJsonObject thrown(const QJSValue& error)
+{
+    return {{QStringLiteral("throw"),
+             QJsonObject{{QStringLiteral("type"), error.property(QStringLiteral("name")).toString()},
+                         {QStringLiteral("message"), error.property(QStringLiteral("message")).toString()}}}};
 }
 
 }  // namespace
@@ -48,17 +58,17 @@ QString RecipeRun::load(const QString& path)
     QJSEngine engine;
     const QJSValue compiled = engine.evaluate(program, path, 1);
     if (compiled.isError())
-        return error_text(compiled);
+        return error_text(engine_wire::describe_error(compiled));
     program_ = program;
     return {};
 }
 
-QString RecipeRun::error_text(const QJSValue& error) const
+QString RecipeRun::error_text(const QJsonObject& error) const
 {
     // The recipe is the only script the engine runs: its errors are all in
-    // that file (the engine itself names it as a URL).
-    const int line = error.property(QStringLiteral("lineNumber")).toInt();
-    const QString message = error.toString();
+    // that file.
+    const int line = error.value(QStringLiteral("line")).toInt();
+    const QString message = error.value(QStringLiteral("text")).toString();
     if (line <= 0)
         return QStringLiteral("%1: %2").arg(path_, message);
     return QStringLiteral("%1:%2: %3").arg(path_).arg(line).arg(message);
@@ -77,16 +87,16 @@ StationRun RecipeRun::run(int station)
         return result;
 
     QJSEngine engine;
-    engine.installExtensions(QJSEngine::ConsoleExtension);
-    RecipeWatch watch(engine, console_.exchange(), outside_);
+    EngineProcess process;
+    RecipeWatch watch([&process] { process.kill(); }, console_.exchange(), outside_);
     engine_ = &engine;
     watch_ = &watch;
     result_ = &result;
     step_.reset();
+    log_size_ = log_left_out_ = 0;
     stop_on_failure_ = ended_at_failure_ = aborted_in_step_ = motor_on_ = false;
 
     const Stopwatch clock;
-    QJSValue outcome;
     {
         const OperationScope scope(console_.context(), QStringLiteral("recipe"));
         DriveApi drive(*this, station);
@@ -96,30 +106,124 @@ StationRun RecipeRun::run(int station)
         engine.globalObject().setProperty(QStringLiteral("drive"), engine.newQObject(&drive));
         engine.globalObject().setProperty(QStringLiteral("test"), engine.newQObject(&test));
 
-        const QJSValue body = engine.evaluate(program_, path_, 1);
-        outcome = body.isError() ? body : body.call();
+        std::optional<QJsonObject> end;
+        if (const QString error = process.start(program_, path_, station); !error.isEmpty())
+            watch.stop(error);
+        else
+            end = serve(process, drive, test);
+        process.kill();
         watch.finish();
         // What stopped the waits is over: the line serves the motor's "EN 0".
         console_.exchange().resume();
-
-        if (const std::optional<QString> reason = watch.reason()) {
-            result.aborted = *reason;
-            result.aborted_outside_steps = !aborted_in_step_;
-        } else if (outcome.isError() && !ended_at_failure_) {
-            result.recipe_error = is_recipe_fault(outcome);
-            result.aborted = error_text(outcome);
-            result.aborted_outside_steps = true;
-        }
-        if (motor_on_ && scope.link.up()) {
-            const DriveOperations::Result off = console_.operations().servo(false);
-            result.motor_switched_off = off.ok();
-        }
+        conclude(end, process);
+        if (motor_on_ && scope.link.up())
+            switch_motor_off(station);
     }
     result.time_ms = clock.elapsed();
     engine_ = nullptr;
     watch_ = nullptr;
     result_ = nullptr;
     return result;
+}
+
+std::optional<QJsonObject> RecipeRun::serve(EngineProcess& process, DriveApi& drive, TestApi& test)
+{
+    const qint64 memory_limit = memory_limit_mib_ * 1024 * 1024;
+    const auto give_up = [&] {
+        if (process.resident_bytes() > memory_limit)
+            stop(QStringLiteral("the recipe used more than %1 MiB of memory").arg(memory_limit_mib_));
+        return watch_->stopped();
+    };
+    while (const std::optional<QJsonObject> message = process.next(give_up)) {
+        if (message->contains(QStringLiteral("end")))
+            return message;
+        const QJsonObject reply = answer(message->value(QStringLiteral("call")).toString(),
+                                         message->value(QStringLiteral("args")).toArray(), drive, test);
+        if (watch_->stopped() || ended_at_failure_)
+            return std::nullopt;
+        process.answer(reply);
+    }
+    return std::nullopt;
+}
+
+QJsonObject RecipeRun::answer(const QString& name, const QJsonArray& args, DriveApi& drive, TestApi& test)
+{
+    QJSValueList a;
+    for (const QJsonValue& v : args)
+        a << engine_wire::from_wire(*engine_, v);
+    while (a.size() < 3)
+        a << QJSValue(QJSValue::UndefinedValue);
+
+    using Call = std::function<QJSValue()>;
+    const QHash<QString, Call> calls{
+        {QStringLiteral("drive.read"), [&] { return drive.read(a[0]); }},
+        {QStringLiteral("drive.write"), [&] { return drive.write(a[0], a[1]); }},
+        {QStringLiteral("drive.save"), [&] { return drive.save(); }},
+        {QStringLiteral("drive.status"), [&] { return drive.status(); }},
+        {QStringLiteral("drive.servo"), [&] { return drive.servo(a[0]); }},
+        {QStringLiteral("drive.home"), [&] { return drive.home(a[0]); }},
+        {QStringLiteral("drive.move"), [&] { return drive.move(a[0], a[1]); }},
+        {QStringLiteral("drive.send"), [&] { return drive.send(a[0]); }},
+        {QStringLiteral("drive.compare"), [&] { return drive.compare(a[0]); }},
+        {QStringLiteral("drive.restore"), [&] { return drive.restore(a[0], a[1]); }},
+        {QStringLiteral("test.step_begin"), [&] { return QJSValue(test.step_begin(a[0])); }},
+        {QStringLiteral("test.step_end"), [&] { return QJSValue(test.step_end(a[0])); }},
+        {QStringLiteral("test.check"), [&] { return QJSValue(test.check(a[0], a[1], a[2])); }},
+        {QStringLiteral("test.log"), [&] { test.log(a[0]); return QJSValue(); }},
+        {QStringLiteral("test.sleep"), [&] { test.sleep(a[0]); return QJSValue(); }},
+        {QStringLiteral("test.timeout_s"), [&] { test.set_timeout_s(a[0].toNumber()); return QJSValue(); }},
+        {QStringLiteral("test.stop_on_failure"), [&] { test.set_stop_on_failure(a[0].toBool()); return QJSValue(); }},
+    };
+    const auto call = calls.constFind(name);
+    const QJSValue value = call != calls.cend() ? (*call)() : QJSValue();
+    if (call == calls.cend())
+        engine_->throwError(QJSValue::TypeError, QStringLiteral("no such call: %1").arg(name));
+    if (engine_->hasError())
+        return thrown(engine_->catchError());
+    if (value.isUndefined())
+        return {};
+    return {{QStringLiteral("value"), QJsonValue::fromVariant(value.toVariant())}};
+}
+
+void RecipeRun::conclude(const std::optional<QJsonObject>& end, EngineProcess& process)
+{
+    StationRun& result = *result_;
+    if (log_left_out_ > 0)
+        result.log.append(QStringLiteral("[log cut: %1 more lines left out]").arg(log_left_out_));
+    std::optional<QString> reason = watch_->reason();
+    if (!reason && !end && !ended_at_failure_)
+        reason = process.end_reason();
+    // A step cut short ends with the run's reason.
+    if (step_) {
+        step_->error = QStringLiteral("aborted: %1").arg(reason.value_or(QStringLiteral("stopped")));
+        aborted_in_step_ = true;
+        end_step(std::nullopt);
+    }
+    if (reason) {
+        result.aborted = *reason;
+        result.aborted_outside_steps = !aborted_in_step_;
+        return;
+    }
+    if (!end)
+        return;
+    const QJsonValue error = end->value(QStringLiteral("end"));
+    if (error.isObject() && !ended_at_failure_) {
+        result.recipe_error = is_recipe_fault(error.toObject());
+        result.aborted = error_text(error.toObject());
+        result.aborted_outside_steps = true;
+    }
+}
+
+void RecipeRun::switch_motor_off(int station)
+{
+    // "EN 0" goes to the run's drive, whoever selected another since.
+    if (console_.vars().station_num != station) {
+        const DriveOperations::Selection s = console_.operations().select_station(QString::number(station));
+        if (!s.ok())
+            return;
+    }
+    const DriveOperations::Result off = console_.operations().servo(false);
+    result_->motor_switched_off = off.ok();
 }
 
 void RecipeRun::stop(const QString& reason)
@@ -147,35 +251,27 @@ void RecipeRun::wait_cut_short()
         line_lost();
 }
 
-void RecipeRun::end_at_failure()
-{
-    ended_at_failure_ = true;
-    engine_->setInterrupted(true);
-}
-
-void RecipeRun::show_progress()
-{
-    if (console_.exchange().link_up())
-        QCoreApplication::processEvents();
-}
-
-bool RecipeRun::run_step(const QString& name, const QJSValue& body)
+bool RecipeRun::begin_step(const QString& name)
 {
     if (watch_->stopped() || ended_at_failure_)
         return false;
     step_ = Step{};
     step_->name = name;
+    step_clock_.restart();
     emit step_started(name);
-    const Stopwatch clock;
-    QJSValue outcome = body.call();
+    return true;
+}
+
+bool RecipeRun::end_step(const std::optional<QString>& error)
+{
     Step step = std::move(*step_);
     step_.reset();
-    step.time_ms = clock.elapsed();
+    step.time_ms = step_clock_.elapsed();
     if (const std::optional<QString> reason = watch_->reason()) {
         step.error = QStringLiteral("aborted: %1").arg(*reason);
         aborted_in_step_ = true;
-    } else if (outcome.isError()) {
-        step.error = error_text(outcome);
+    } else if (error) {
+        step.error = *error;
     }
     step.passed = step.error.isEmpty()
                   && std::all_of(step.checks.begin(), step.checks.end(), [](const Check& c) { return c.passed; });
@@ -187,9 +283,8 @@ void RecipeRun::finish_step(const Step& step)
 {
     result_->steps.append(step);
     emit step_ended(step);
-    show_progress();
     if (!step.passed && stop_on_failure_ && !watch_->stopped())
-        end_at_failure();
+        ended_at_failure_ = true;
 }
 
 bool RecipeRun::add_check(Check check)
@@ -208,17 +303,24 @@ bool RecipeRun::add_check(Check check)
     }
     step_->checks.append(check);
     emit check_made(check);
-    show_progress();
     return passed;
 }
 
 void RecipeRun::add_log(const QString& text)
 {
+    // A run's log has room for a test's notes, not for a recipe that logs
+    // without end: past the limit lines are only counted.
+    const QString line = engine_wire::log_line(text);
+    if (log_size_ + line.size() > kLongestLog) {
+        ++log_left_out_;
+        return;
+    }
+    log_size_ += line.size();
     if (step_)
-        step_->log.append(text);
+        step_->log.append(line);
     else
-        result_->log.append(text);
-    emit logged(text);
+        result_->log.append(line);
+    emit logged(line);
 }
 
 }  // namespace mivo::recipe

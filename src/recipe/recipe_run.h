@@ -1,7 +1,10 @@
 #pragma once
 
+#include "link/waits.h"
 #include "recipe/recipe_report.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 
@@ -19,17 +22,25 @@ class Console;
 namespace mivo::recipe {
 
 class DriveApi;
+class EngineProcess;
 class RecipeWatch;
 class TestApi;
 
-// A test recipe: a JavaScript file run on Qt's engine against the selected
-// station, through the same drive operations as the window and the tool.
-// Its globals are `drive` (the operations) and `test` (steps, checks, log,
-// sleep, the time limit). Whatever ends a run that left the motor on, the
-// run sends "EN 0" afterwards while the line is up.
+// A test recipe: a JavaScript file run against the selected station,
+// through the same drive operations as the window and the tool. Its
+// globals are `drive` (the operations) and `test` (steps, checks, log,
+// sleep, the time limit). The JavaScript runs in a process of its own, so
+// that the console keeps its events and its line whatever the recipe
+// computes; this side checks each call, talks to the drive and keeps the
+// report. Whatever ends a run that left the motor on, the run sends "EN 0"
+// afterwards while the line is up.
 class RecipeRun : public QObject {
     Q_OBJECT
 public:
+    static constexpr qint64 kDefaultMemoryLimitMiB = 1024;
+    // What a run's log keeps in all; the rest is counted in a note.
+    static constexpr qsizetype kLongestLog = 1'000'000;
+
     explicit RecipeRun(Console& console, QObject* parent = nullptr);
     ~RecipeRun() override;
 
@@ -41,12 +52,16 @@ public:
     // Asked from another thread while a run goes on: a reason once the run
     // is to stop (the tool's Ctrl-C), else empty.
     void set_outside_stop(std::function<QString()> outside) { outside_ = std::move(outside); }
+    // The memory the recipe's JavaScript may hold; beyond it the run is
+    // aborted.
+    void set_memory_limit_mib(qint64 mib) { memory_limit_mib_ = mib; }
 
     // The loaded recipe, once, on the station the console has selected.
     StationRun run(int station);
     bool running() const { return engine_ != nullptr; }
-    // Ends the run under way as soon as it can: the wait or the line in
-    // flight ends, no further line but "EN 0" is written.
+    // Ends the run under way as soon as it can: the recipe's JavaScript
+    // ends, the wait or the line in flight ends, no further line but "EN 0"
+    // is written.
     void stop(const QString& reason);
 
 signals:
@@ -59,8 +74,20 @@ private:
     friend class DriveApi;
     friend class TestApi;
 
-    // test.step's work; a step does not run once the run is stopping.
-    bool run_step(const QString& name, const QJSValue& body);
+    // The engine's calls, until it ends or the run is stopped: the recipe's
+    // outcome when it ended by itself.
+    std::optional<QJsonObject> serve(EngineProcess& engine, DriveApi& drive, TestApi& test);
+    // One call of the engine's, answered as a value or a thrown error.
+    QJsonObject answer(const QString& name, const QJsonArray& args, DriveApi& drive, TestApi& test);
+    // How the run ended, into the result.
+    void conclude(const std::optional<QJsonObject>& end, EngineProcess& engine);
+    // "EN 0" on the run's station, when the motor may be on.
+    void switch_motor_off(int station);
+
+    // A step begins (false: the run is stopping) and ends with the error
+    // the engine caught, if any.
+    bool begin_step(const QString& name);
+    bool end_step(const std::optional<QString>& error);
     // A step that ended: into the result and the front end's view; the
     // run ends here when it failed and the recipe asked for that.
     void finish_step(const Step& step);
@@ -74,29 +101,30 @@ private:
     void exchange_stopped();
     // A wait or an exchange ended early: the run stops, for the right reason.
     void wait_cut_short();
-    // The step ended and the recipe asked to stop at the first failure.
-    void end_at_failure();
-    // An error value as FILE:LINE: message.
-    QString error_text(const QJSValue& error) const;
+    // An error the engine described, as FILE:LINE: message.
+    QString error_text(const QJsonObject& error) const;
     // A file named in the recipe: relative to the recipe's folder.
     QString resolve(const QString& file) const;
-    // Lets the window draw what came, unless the line has gone.
-    void show_progress();
 
     Console& console_;
     QString path_;
     QString program_;  // the recipe as one function, compiled per run
     std::function<QString()> outside_;
+    qint64 memory_limit_mib_ = kDefaultMemoryLimitMiB;
 
-    // While a run goes on.
+    // While a run goes on. engine_ checks the calls' arguments and makes
+    // their results; the recipe's own JavaScript never runs in it.
     QJSEngine* engine_ = nullptr;
     RecipeWatch* watch_ = nullptr;
     StationRun* result_ = nullptr;
     std::optional<Step> step_;
+    Stopwatch step_clock_;
+    qsizetype log_size_ = 0;
+    qsizetype log_left_out_ = 0;
     bool stop_on_failure_ = false;
     bool ended_at_failure_ = false;
     bool aborted_in_step_ = false;
-    // The recipe switched the motor on and has not switched it off.
+    // The recipe may have switched the motor on and has not switched it off.
     bool motor_on_ = false;
 };
 

@@ -3,7 +3,6 @@
 #include "link/command_exchange.h"
 
 #include <QAbstractEventDispatcher>
-#include <QJSEngine>
 #include <QThread>
 
 #include <chrono>
@@ -17,8 +16,9 @@ constexpr std::chrono::milliseconds kLookEvery{20};
 constexpr qint64 kDefaultLimitMs = 600'000;
 }  // namespace
 
-RecipeWatch::RecipeWatch(QJSEngine& engine, CommandExchange& exchange, std::function<QString()> outside)
-    : engine_(engine),
+RecipeWatch::RecipeWatch(std::function<void()> interrupt, CommandExchange& exchange,
+                         std::function<QString()> outside)
+    : interrupt_(std::move(interrupt)),
       exchange_(exchange),
       outside_(std::move(outside)),
       dispatcher_(QAbstractEventDispatcher::instance(QThread::currentThread())),
@@ -52,7 +52,7 @@ void RecipeWatch::stop_locked(const QString& reason)
     reason_ = reason;
     stopped_.store(true);
     exchange_.stop_waits();
-    engine_.setInterrupted(true);
+    interrupt_();
     // The recipe's thread may be blocked in the event loop of a wait.
     if (dispatcher_)
         dispatcher_->wakeUp();

@@ -12,7 +12,6 @@
 #include <thread>
 
 class QAbstractEventDispatcher;
-class QJSEngine;
 
 namespace mivo {
 class CommandExchange;
@@ -23,14 +22,15 @@ namespace mivo::recipe {
 // Stops a running recipe from outside its own thread: at its time limit,
 // on a stop asked for by the user, or when the front end's outside stop
 // (a signal the tool caught) says so. JavaScript that never calls back into
-// the console, an endless loop, is interrupted in the engine; an exchange
+// the console, an endless loop, ends with the engine's process; an exchange
 // or a sleep under way ends its wait. The first reason given is the one
 // reported.
 class RecipeWatch {
 public:
+    // interrupt: ends the recipe's JavaScript, called from any thread.
     // outside: polled from the watch's own thread; a reason once it wants
     // the recipe stopped, else empty.
-    RecipeWatch(QJSEngine& engine, CommandExchange& exchange, std::function<QString()> outside);
+    RecipeWatch(std::function<void()> interrupt, CommandExchange& exchange, std::function<QString()> outside);
     ~RecipeWatch();
     RecipeWatch(const RecipeWatch&) = delete;
     RecipeWatch& operator=(const RecipeWatch&) = delete;
@@ -48,7 +48,7 @@ private:
     void watch();
     void stop_locked(const QString& reason);
 
-    QJSEngine& engine_;
+    std::function<void()> interrupt_;
     CommandExchange& exchange_;
     std::function<QString()> outside_;
     QAbstractEventDispatcher* dispatcher_;

@@ -6,6 +6,7 @@
 #include "recipe/recipe_watch.h"
 
 #include <QJSEngine>
+#include <QJsonObject>
 
 #include <cmath>
 
@@ -29,9 +30,9 @@ void TestApi::throw_type_error(const QString& message)
     qjsEngine(this)->throwError(QJSValue::TypeError, message);
 }
 
-bool TestApi::step(const QJSValue& name, const QJSValue& body)
+bool TestApi::step_begin(const QJSValue& name)
 {
-    if (!name.isString() || name.toString().isEmpty() || !body.isCallable()) {
+    if (!name.isString() || name.toString().isEmpty()) {
         throw_type_error(QStringLiteral("test.step takes a name and a function"));
         return false;
     }
@@ -39,7 +40,22 @@ bool TestApi::step(const QJSValue& name, const QJSValue& body)
         throw_type_error(QStringLiteral("test.step inside the step \"%1\": steps do not nest").arg(run_.step_->name));
         return false;
     }
-    return run_.run_step(name.toString(), body);
+    return run_.begin_step(name.toString());
+}
+
+bool TestApi::step_end(const QJSValue& error)
+{
+    if (!run_.step_) {
+        throw_type_error(QStringLiteral("test.step: no step to end"));
+        return false;
+    }
+    if (!error.isObject())
+        return run_.end_step(std::nullopt);
+    const QJsonObject described{
+        {QStringLiteral("text"), error.property(QStringLiteral("text")).toString()},
+        {QStringLiteral("line"), error.property(QStringLiteral("line")).toInt()},
+    };
+    return run_.end_step(run_.error_text(described));
 }
 
 bool TestApi::check(const QJSValue& name, const QJSValue& value, const QJSValue& limits)

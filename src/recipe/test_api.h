@@ -7,15 +7,18 @@ namespace mivo::recipe {
 
 class RecipeRun;
 
-// The recipe's `test` global.
+// The recipe's `test` global, on the console's side: a step's body runs in
+// the recipe's engine, between step_begin and step_end.
 class TestApi : public QObject {
     Q_OBJECT
-    Q_PROPERTY(double timeout_s READ timeout_s WRITE set_timeout_s)
-    Q_PROPERTY(bool stop_on_failure READ stop_on_failure WRITE set_stop_on_failure)
 public:
     explicit TestApi(RecipeRun& run) : run_(run) {}
 
-    Q_INVOKABLE bool step(const QJSValue& name, const QJSValue& body);
+    // False when the run is stopping and the step is not to run.
+    bool step_begin(const QJSValue& name);
+    // error: what the step's body threw, as the engine described it, or
+    // null. Whether the step passed.
+    bool step_end(const QJSValue& error);
     Q_INVOKABLE bool check(const QJSValue& name, const QJSValue& value, const QJSValue& limits = QJSValue());
     Q_INVOKABLE void log(const QJSValue& text);
     Q_INVOKABLE void sleep(const QJSValue& ms);
