@@ -92,8 +92,15 @@ bool NetworkPort::open(const QString& port_name, const QString& settings)
 
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     notice_silent_loss(*socket_);
-    connect(socket_.get(), &QAbstractSocket::disconnected, this,
-            [this] { lose(QStringLiteral("the server closed the connection")); });
+    connect(socket_.get(), &QAbstractSocket::disconnected, this, [this] {
+        // The system gave up on a server that stopped taking our bytes (its
+        // window stayed shut) or answering its probes: it did not hang up.
+        // That timeout is the one error the handler below lets pass.
+        const bool timed_out = socket_->error() == QAbstractSocket::SocketTimeoutError;
+        const bool unsent = socket_->bytesToWrite() > 0;
+        lose(timed_out || unsent ? QStringLiteral("the server stopped answering")
+                                 : QStringLiteral("the server closed the connection"));
+    });
     connect(socket_.get(), &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         // Every empty waitForReadyRead(0) raises the timeout error.
         if (error != QAbstractSocket::SocketTimeoutError)

@@ -4,6 +4,7 @@
 #include "../support/console_fixture.h"
 #include "../support/ser2net_line.h"
 #include "../support/sim_line.h"
+#include "link/network_port.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -200,6 +201,31 @@ private slots:
         QCOMPARE(waited.status, 0);
         QVERIFY2(waited.out.startsWith("position 0\n"), qPrintable(waited.out));
         QCOMPARE(cli(server->telnet(), {"status"}, {}).status, 4);
+    }
+
+    // A server that stops reading: the line's bytes no longer go out, and
+    // the loss says so rather than that the server hung up.
+    void a_server_that_stops_reading_stopped_answering()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        NetworkPort port;
+        QString reason;
+        connect(&port, &SerialPort::lost, this, [&](const QString& why) { reason = why; });
+        QVERIFY2(port.open(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()), "115200,N,8,1"),
+                 qPrintable(port.errorText()));
+        QTRY_VERIFY(server.hasPendingConnections());
+        std::unique_ptr<QTcpSocket> accepted(server.nextPendingConnection());
+        accepted->setReadBufferSize(1);  // takes one byte, then nothing more
+        const QByteArray line(4096, 'x');
+        QElapsedTimer clock;
+        clock.start();
+        while (port.isOpen() && clock.elapsed() < 60000) {
+            port.write(line);
+            QTest::qWait(10);
+        }
+        QVERIFY(!port.isOpen());
+        QCOMPARE(reason, QStringLiteral("the server stopped answering"));
     }
 
     // A server whose queue is full neither takes nor refuses a connection:
