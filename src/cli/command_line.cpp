@@ -2,6 +2,7 @@
 
 #include "cli/cli_view.h"
 #include "console/settings_file.h"
+#include "link/command_exchange.h"
 #include "protocol/command_lines.h"
 
 #include <QCommandLineParser>
@@ -84,14 +85,14 @@ const char* const kDescription =
     "  1  the drive answered but did not do what was asked: compare found\n"
     "     differences, an entry was not taken (a restore then saves nothing),\n"
     "     a move did not reach its position in time; run: a check or a step\n"
-    "     failed, or the recipe was aborted (its time limit, Ctrl-C, SIGTERM)\n"
+    "     failed, or the recipe was aborted (its time limit, an exception)\n"
     "  2  bad usage, or a file that cannot be read, parsed or written\n"
     "     (nothing was written to the drive), or standard output failed;\n"
     "     run: an error in the recipe, told as FILE:LINE: message\n"
     "  3  the port could not be opened (another program has it), or was lost\n"
     "  4  the drive did not answer\n"
-    "  130, 143  SIGINT or SIGTERM stopped it after the line in flight;\n"
-    "     nothing was saved (a watch ends with 0, a run with 1)";
+    "  SIGINT, SIGTERM or SIGHUP stop it after the line in flight and its\n"
+    "     clean-up; it then ends by that signal (the shell shows 130 or 143)";
 
 void tell(const QString& text)
 {
@@ -217,19 +218,24 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     const QCommandLineOption junit(QStringLiteral("junit"),
                                    QStringLiteral("run: write a JUnit XML report of the steps to REPORT."),
                                    QStringLiteral("REPORT"));
+    const QCommandLineOption memory_limit(QStringLiteral("memory-limit"),
+                                          QStringLiteral("run: the memory the recipe's JavaScript may hold, in MiB "
+                                                         "(default 1024); beyond it the run is aborted."),
+                                          QStringLiteral("MIB"));
     const QCommandLineOption stations(QStringLiteral("stations"),
                                       QStringLiteral("status, read, backup DIR, compare, restore, watch, run: several "
                                                      "stations in turn, as 1,2,5 or 0-3,7, or all (those that "
                                                      "answer a scan)."),
                                       QStringLiteral("LIST"));
     parser.addOptions(
-        {port, station, stations, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance, junit});
+        {port, station, stations, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance, junit,
+         memory_limit});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do, see above."),
                                  QStringLiteral("COMMAND [ARG...]"));
 
     QStringList with_values;
     for (const QCommandLineOption* o :
-         {&port, &station, &stations, &reply_wait, &count, &timeout, &speed, &tolerance, &junit})
+         {&port, &station, &stations, &reply_wait, &count, &timeout, &speed, &tolerance, &junit, &memory_limit})
         for (const QString& name : o->names())
             with_values << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
     if (!parser.parse(negative_numbers_as_values(arguments, with_values)))
@@ -335,6 +341,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
         {&wait, {"move"}, "--wait is for move only"},
         {&tolerance, {"move"}, "--tolerance is for move only"},
         {&junit, {"run"}, "--junit is for run only"},
+        {&memory_limit, {"run"}, "--memory-limit is for run only"},
     };
     for (const auto& owner : kOwners)
         if (!only_for(*owner.option, owner.commands))
@@ -348,6 +355,13 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     inv.junit = parser.value(junit);
     if (parser.isSet(junit) && inv.junit.isEmpty())
         return usage_error(QStringLiteral("--junit takes the report's file name"));
+    if (parser.isSet(memory_limit)) {
+        const std::optional<int> mib = whole_number(parser.value(memory_limit));
+        if (!mib || *mib < 64 || *mib > 1024 * 1024)
+            return usage_error(
+                QStringLiteral("--memory-limit takes 64 to 1048576 MiB, not \"%1\"").arg(parser.value(memory_limit)));
+        inv.memory_limit_mib = *mib;
+    }
     if (parser.isSet(reply_wait)) {
         inv.reply_wait_ms = whole_number(parser.value(reply_wait));
         if (!inv.reply_wait_ms || *inv.reply_wait_ms < 1 || *inv.reply_wait_ms > 5000)
@@ -366,6 +380,14 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
                                    .arg(parser.value(timeout)));
         inv.timeout_ms = qint32(*s * 1000);
     }
+    // "HM" then waits less than its own reply could take: it would fail
+    // whatever the drive did, after sending the drive off homing.
+    const int wait_ms = inv.reply_wait_ms.value_or(CommandExchange::kReplyWaitMs);
+    if (inv.command == u"home" && inv.timeout_ms < wait_ms)
+        return usage_error(QStringLiteral("--timeout %1 is shorter than the reply wait (%2 ms): the drive's prompt "
+                                          "could not come in time")
+                               .arg(parser.value(timeout))
+                               .arg(wait_ms));
     if (parser.isSet(tolerance)) {
         const std::optional<double> t = number(parser.value(tolerance), false);
         if (!t || *t < 0)

@@ -44,6 +44,8 @@ struct Invocation {
     double tolerance = 0;
     // run --junit REPORT
     QString junit;
+    // run --memory-limit MIB
+    qint64 memory_limit_mib = 1024;
     // home, move --wait: the limit in milliseconds
     qint32 timeout_ms = 0;
 };

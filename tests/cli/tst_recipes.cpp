@@ -20,9 +20,10 @@ using namespace mivo;
 namespace {
 
 struct Run {
-    int status = -1;
+    int status = -1;  // -1: ended by a signal
     QJsonObject json;
     QString err;
+    int signal = 0;
 };
 
 // A JUnit report as a reader sees it: per suite its counts and its cases.
@@ -81,9 +82,9 @@ class TestRecipes : public QObject {
     {
         if (!p.waitForFinished(120000))
             p.kill();
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QJsonDocument::fromJson(p.readAllStandardOutput()).object(),
-                QString::fromUtf8(p.readAllStandardError())};
+        const bool crashed = p.exitStatus() == QProcess::CrashExit;
+        return {crashed ? -1 : p.exitCode(), QJsonDocument::fromJson(p.readAllStandardOutput()).object(),
+                QString::fromUtf8(p.readAllStandardError()), crashed ? p.exitCode() : 0};
     }
     Run run(const QStringList& args)
     {
@@ -226,9 +227,19 @@ test.step("after", function () { test.check("equal", "a", {equals: "a"}); });
         QTest::newRow("SIGINT") << on + "test.step(\"wait\", function () { test.sleep(100000); });\n" << int(SIGINT)
                                 << "stopped by SIGINT";
         QTest::newRow("SIGTERM") << on + "for (;;) {}\n" << int(SIGTERM) << "stopped by SIGTERM";
+        // What a recipe does to its own engine ends only the engine.
+        const QByteArray deep = "var a = []; for (var i = 0; i < 1000000; ++i) a = [a];\n";
+        QTest::newRow("deep text") << on + deep + "String(a);\n" << 0 << "the recipe's engine";
+        QTest::newRow("deep log") << on + deep + "test.step(\"log\", function () { test.log(a); });\n" << 0
+                                  << "the recipe's engine";
+        QTest::newRow("memory") << on + "var a = []; for (;;) a.push(new Array(100000).fill(1.5));\n" << 0
+                                << "the recipe used more than 200 MiB of memory";
+        // The drive reads "EN  01" as "EN 1": so does the run.
+        QTest::newRow("raw EN") << QByteArray("drive.send(\"en  01\");\nthrow 42;\n") << 0 << "42";
     }
     // Whatever ends a recipe that left the motor on, "EN 0" follows, the
-    // report says why, and the later steps do not run.
+    // report says why, and the later steps do not run; a signal then ends
+    // the process.
     void aborts_switch_the_motor_off()
     {
         QFETCH(QByteArray, body);
@@ -239,21 +250,23 @@ test.step("after", function () { test.check("equal", "a", {equals: "a"}); });
         const QString junit = dir.filePath("abort.xml");
         QProcess p;
         start(p, {"--station", "5", "run", write("abort.js", body + "test.step(\"later\", function () {});\n"), "--json",
-                  "--junit", junit});
+                  "--junit", junit, "--memory-limit", "200"});
+        const QString motor_on = QTest::currentDataTag() == QByteArray("raw EN") ? "en  01" : "EN 1";
         if (signal) {
-            QTRY_VERIFY_WITH_TIMEOUT(received().contains("EN 1"), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(received().contains(motor_on), 20000);
             QTest::qWait(100);
             ::kill(pid_t(p.processId()), signal);
         }
         const Run r = finish(p);
-        QCOMPARE(r.status, 1);
+        QCOMPARE(r.status, signal ? -1 : 1);
+        QCOMPARE(r.signal, signal);
         const QJsonObject station = first_station(r);
         QVERIFY2(station["aborted"].toString().contains(reason), qPrintable(r.err));
         QCOMPARE(r.json["passed"].toBool(true), false);
         for (const QJsonValue& step : station["steps"].toArray())
             QVERIFY(step["name"].toString() != u"later");
         const QStringList wire = after_selection();
-        QVERIFY2(wire.count("EN 0") == 1 && wire.indexOf("EN 0") > wire.indexOf("EN 1"), qPrintable(wire.join('|')));
+        QVERIFY2(wire.count("EN 0") == 1 && wire.indexOf("EN 0") > wire.indexOf(motor_on), qPrintable(wire.join('|')));
         QVERIFY(wire.last() == u"EN 0" || wire.last().isEmpty());
         // The report's counts agree with its cases, an abort between steps
         // included.
@@ -262,6 +275,51 @@ test.step("after", function () { test.check("equal", "a", {equals: "a"}); });
         QCOMPARE(suites[0].tests, int(suites[0].cases.size()));
         QVERIFY(suites[0].failures + suites[0].errors >= 1);
         QVERIFY(suites[0].failures_said.join('\n').contains(reason));
+    }
+
+    void any_thrown_value_fails_data()
+    {
+        QTest::addColumn<QByteArray>("thrown");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("text") << QByteArray("\"out of range\"") << "out of range";
+        QTest::newRow("number") << QByteArray("42") << "42";
+        QTest::newRow("object") << QByteArray("{message: \"no fixture\"}") << "no fixture";
+        QTest::newRow("undefined") << QByteArray("undefined") << "undefined";
+    }
+    // Whatever a step throws fails it; thrown between steps it aborts the
+    // run, and no later step runs.
+    void any_thrown_value_fails()
+    {
+        QFETCH(QByteArray, thrown);
+        QFETCH(QString, said);
+        const Run in_step = run({"--station", "5", "run",
+                                 write("step.js", "test.step(\"a\", function () { throw " + thrown + "; });\n"),
+                                 "--json"});
+        QCOMPARE(in_step.status, 1);
+        const QJsonObject step = first_station(in_step)["steps"].toArray().first().toObject();
+        QCOMPARE(step["passed"].toBool(true), false);
+        QVERIFY2(step["error"].toString().endsWith(said), qPrintable(step["error"].toString()));
+
+        const Run outside = run({"--station", "5", "run",
+                                 write("top.js", "throw " + thrown + ";\ntest.step(\"later\", function () {});\n"),
+                                 "--json"});
+        QCOMPARE(outside.status, 1);
+        QVERIFY(first_station(outside)["aborted"].toString().endsWith(said));
+        QVERIFY(first_station(outside)["steps"].toArray().isEmpty());
+        QVERIFY(!outside.err.contains("PASSED"));
+    }
+
+    // A recipe runs on its station: a raw line that selects another is
+    // refused before it goes out.
+    void a_raw_station_selection_is_refused()
+    {
+        const Run r = run({"--station", "5", "run",
+                           write("st.js", "drive.servo(true);\ndrive.send(\" st 0\");\n"), "--json"});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(first_station(r)["aborted"].toString().contains("TypeError"), qPrintable(r.err));
+        const QStringList wire = after_selection();
+        QVERIFY2(wire.filter(QRegularExpression("^\\s*[sS][tT]")).isEmpty(), qPrintable(wire.join('|')));
+        QCOMPARE(wire.last(), QStringLiteral("EN 0"));
     }
 
     // A line that goes away ends the recipe with the port's status; the
@@ -274,6 +332,60 @@ test.step("after", function () { test.check("equal", "a", {equals: "a"}); });
                            "--json"});
         QCOMPARE(r.status, 3);
         QCOMPARE(first_station(r)["aborted"].toString(), QStringLiteral("the line was lost"));
+    }
+
+    // A run that never starts still replaces an older report with one that
+    // says why; the JSON document says it did not pass.
+    void a_run_that_never_starts_reports_why_data()
+    {
+        QTest::addColumn<QStringList>("where");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no port") << QStringList{"--port", dir.filePath("no-such-port"), "--station", "5"} << 3
+                                 << "cannot open";
+        QTest::newRow("nobody answers the scan") << QStringList{"--stations", "all"} << 4 << "no station answered";
+    }
+    void a_run_that_never_starts_reports_why()
+    {
+        QFETCH(QStringList, where);
+        QFETCH(int, status);
+        QFETCH(QString, reason);
+        sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "5", "--silent", "5"});
+        const QString junit = write("old.xml", "<testsuites name=\"an old pass\"/>");
+        QProcess p;
+        // The later --port is the one taken.
+        start(p, where + QStringList{"run", write("never.js", "test.step(\"a\", function () {});\n"), "--json",
+                                     "--junit", junit});
+        const Run r = finish(p);
+        QCOMPARE(r.status, status);
+        QCOMPARE(r.json["passed"].toBool(true), false);
+        QVERIFY2(r.json["error"].toString().contains(reason), qPrintable(r.err));
+        const QList<Suite> suites = read_junit(junit);
+        QCOMPARE(suites.size(), 1);
+        QCOMPARE(suites[0].errors, 1);
+        QVERIFY2(suites[0].failures_said.join('\n').contains(reason), qPrintable(suites[0].failures_said.join('\n')));
+    }
+
+    // Names XML 1.0 cannot carry do not break the report: a parser reads it
+    // to its end, every case in it.
+    void any_name_gives_a_well_formed_report()
+    {
+        const QString recipe = write("names.js", "test.step(\"\\uD800 lone\", function () { test.check(\"nul\\u0000 "
+                                                 "bell\\u0007 \\uFFFE\", 1, {max: 0}); });\n"
+                                                 "test.step(\"after\", function () {});\n");
+        const QString junit = dir.filePath("names.xml");
+        const Run r = run({"--station", "5", "run", recipe, "--junit", junit});
+        QCOMPARE(r.status, 1);
+        QFile f(junit);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&f);
+        while (!xml.atEnd())
+            xml.readNext();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        const QList<Suite> suites = read_junit(junit);
+        QCOMPARE(suites.size(), 1);
+        QCOMPARE(suites[0].cases, (QStringList{QStringLiteral("\uFFFD lone"), "after"}));
+        QVERIFY(suites[0].failures_said.first().contains(QStringLiteral("nul\uFFFD bell\uFFFD \uFFFD")));
     }
 
     // With several stations the whole recipe runs on each in turn; one that

@@ -259,7 +259,8 @@ private slots:
 
     // "Run Test...": the steps and checks as they come, the station controls
     // waiting meanwhile, the verdict; "Stop" and closing the window end a
-    // run with the motor switched off.
+    // run with the motor switched off, also while the recipe computes
+    // without calling the console.
     void run_test_lists_the_steps_live_and_stops_with_the_motor_off()
     {
         sim::SimHarness sim({"--stations", "5", "--home-ms", "300"});
@@ -307,9 +308,9 @@ private slots:
         dialog->findChild<QPushButton*>(QStringLiteral("cmd_recipe_close"))->click();
         QTRY_VERIFY(!form->findChild<RecipeDialog*>());
 
-        QFile waits(dir.filePath(QStringLiteral("waits.js")));
+        QFile waits(dir.filePath(QStringLiteral("computes.js")));
         QVERIFY(waits.open(QIODevice::WriteOnly));
-        waits.write("drive.servo(true);\ntest.step(\"wait\", function () { test.sleep(100000); });\n");
+        waits.write("drive.servo(true);\ntest.step(\"spin\", function () { for (;;) {} });\n");
         waits.close();
         const auto motor_on = [&] { return received_lines(sim).contains(QStringLiteral("EN 1")); };
         sim.clear_log();
