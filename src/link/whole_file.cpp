@@ -1,8 +1,10 @@
 #include "link/whole_file.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -28,6 +30,13 @@ QString WholeFile::refusal(const QString& path)
     const QFileInfo target(path);
     if (target.exists() && !target.isFile())
         return QStringLiteral("%1 is not a regular file").arg(path);
+#ifdef Q_OS_UNIX
+    // A link that leads back to itself names no file; writing "through" it
+    // would put a regular file in the link's place.
+    struct stat st {};
+    if (target.isSymLink() && ::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ELOOP)
+        return QStringLiteral("%1 is a loop of symbolic links").arg(path);
+#endif
     return {};
 }
 

@@ -18,7 +18,8 @@ public:
     WholeFile& operator=(const WholeFile&) = delete;
 
     // Why path cannot be written this way (it exists and is no regular
-    // file), or nothing: for checking before the work that makes the bytes.
+    // file, or is a loop of symbolic links), or nothing: for checking before
+    // the work that makes the bytes.
     static QString refusal(const QString& path);
 
     // Each gives false once anything has failed; the reason is in error().

@@ -132,6 +132,9 @@ private slots:
         QTest::newRow("FIFO to back up to") << QStringList{"backup", "@fifo", "--station", "5"} << "not a regular file";
         QTest::newRow("FIFO to compare") << QStringList{"compare", "@fifo", "--station", "5"} << "not a regular file";
         QTest::newRow("long value") << QStringList{"restore", "@long", "--station", "5"} << "no whole number";
+        QTest::newRow("link loop to back up to") << QStringList{"backup", "@loop", "--station", "5"} << "loop";
+        QTest::newRow("link loop as report")
+            << QStringList{"run", "@empty", "--station", "5", "--junit", "@loop"} << "loop";
     }
     void refusals_before_the_port_opens()
     {
@@ -143,6 +146,8 @@ private slots:
         write("long", "P3=" + QByteArray(1024 * 1024 - 10, '7') + "\n");
         if (!QFileInfo::exists(file("fifo")))
             QCOMPARE(::mkfifo(qPrintable(file("fifo")), 0600), 0);
+        if (!QFileInfo(file("loop")).isSymLink())
+            QVERIFY(QFile::link(file("loop"), file("loop")));
         for (QString& a : args)
             if (a.startsWith('@'))
                 a = file(a.mid(1));
@@ -151,6 +156,7 @@ private slots:
         QVERIFY2(r.err.contains(said), qPrintable(r.err));
         QVERIFY2(r.err.size() < 1000, qPrintable(QString::number(r.err.size())));
         QVERIFY(QFileInfo(file("fifo")).isFile() == false);
+        QVERIFY(QFileInfo(file("loop")).isSymLink());
     }
 
     // Data that cannot be written is a failure, and an old file stays whole.
