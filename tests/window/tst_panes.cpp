@@ -1,5 +1,6 @@
 // The "Wire Log" and "Recorder" panes of the window, and what the recorder's
 // plot makes of the samples.
+#include "app/close_on_signal.h"
 #include "window/recorder_chart_view.h"
 #include "window/line_pane.h"
 #include "window/recipe_dialog.h"
@@ -19,6 +20,8 @@
 #include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QWheelEvent>
+
+#include <csignal>
 
 using namespace mivo;
 
@@ -331,6 +334,32 @@ private slots:
                 form->close();
         });
         QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 10000);
+        QTRY_COMPARE(received_lines(sim).count(QStringLiteral("EN 0")), 1);
+    }
+
+    // SIGTERM to the window during a run is its close button: the run stops
+    // and "EN 0" goes out before the window goes.
+    void a_signal_closes_the_window_after_the_motor_is_off()
+    {
+        sim::SimHarness sim({"--stations", "5"});
+        QTemporaryDir dir;
+        open_on(sim);
+        set_station(QStringLiteral("5"));
+        messages->leave_open = QStringLiteral("run_test");
+        QFile recipe(dir.filePath(QStringLiteral("computes.js")));
+        QVERIFY(recipe.open(QIODevice::WriteOnly));
+        recipe.write("drive.servo(true);\nfor (;;) {}\n");
+        recipe.close();
+        messages->file_to_choose = recipe.fileName();
+        CloseOnSignal closer(*form);
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            if (received_lines(sim).contains(QStringLiteral("EN 1")) && !closer.signal_number())
+                std::raise(SIGTERM);
+        });
+        look.start(10);
+        QTimer::singleShot(0, ui().mnu_drive_run_test, &QAction::trigger);
+        QTRY_VERIFY_WITH_TIMEOUT(closer.signal_number() == SIGTERM && !form->isVisible(), 20000);
         QTRY_COMPARE(received_lines(sim).count(QStringLiteral("EN 0")), 1);
     }
 };
