@@ -96,6 +96,8 @@ Session::Session(const Invocation& invocation)
     console_.set_view(&view_);
     console_.Form_Load();
     console_.exchange().set_fast(inv_.fast);
+    // A write the drive did not acknowledge was not done.
+    console_.operations().set_write_replies(true);
     if (inv_.reply_wait_ms)
         console_.exchange().set_reply_wait_ms(*inv_.reply_wait_ms);
     // A network port still resolving or connecting gives up at once.
@@ -618,6 +620,8 @@ int Session::servo()
     if (inv_.json) {
         document_ = station_document();
         document_->insert(QStringLiteral("servo"), inv_.servo_on);
+        // Under broadcast it was sent; no drive acknowledges.
+        document_->insert(QStringLiteral("acknowledged"), r.acknowledged);
     }
     return kSuccess;
 }
@@ -652,12 +656,17 @@ int Session::move()
     request.tolerance = inv_.tolerance;
     request.timeout_ms = inv_.timeout_ms;
     const DriveOperations::Moved m = console_.operations().move(request);
+    if (m.speed_refused) {
+        tell(QStringLiteral("the drive refused the speed %1").arg(*inv_.speed));
+        return kDifferences;
+    }
     if (const int status = status_of(m.failure, QStringLiteral("move")); status != kSuccess)
         return status;
     const bool reached = !inv_.wait || m.reached;
     if (inv_.json) {
         document_ = station_document();
         document_->insert(QStringLiteral("target"), inv_.position);
+        document_->insert(QStringLiteral("acknowledged"), m.acknowledged);
         if (inv_.wait) {
             document_->insert(QStringLiteral("position"), json_or_null(m.position));
             document_->insert(QStringLiteral("reached"), m.reached);

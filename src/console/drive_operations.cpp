@@ -205,10 +205,24 @@ DriveOperations::Result DriveOperations::put_entry(int entry, qint16 value)
         return r;
     }
     LinkGuard link = c_.hold_link();
-    link.send_mivo_command(
-        protocol::write_parameter_line(settings_file::group_of(entry), settings_file::index_of(entry), value));
-    if (!link.up())
+    return send_write(
+        link, protocol::write_parameter_line(settings_file::group_of(entry), settings_file::index_of(entry), value));
+}
+
+DriveOperations::Result DriveOperations::send_write(LinkGuard& link, const QString& line)
+{
+    Result r;
+    const CommandExchange::Sent sent = link.send_mivo_command(line);
+    if (!link.up()) {
         r.failure = link_failure();
+        return r;
+    }
+    // Under broadcast every drive obeys and none answers.
+    if (c_.broadcast_selected)
+        return r;
+    r.acknowledged = sent.discarded.contains(u'>');
+    if (write_replies_ && !r.acknowledged)
+        r.failure = Failure::NoAnswer;
     return r;
 }
 
@@ -279,18 +293,18 @@ DriveOperations::Result DriveOperations::apply_config(int word)
 DriveOperations::Result DriveOperations::servo(bool on)
 {
     const WireSource tag(c_.exchange, QStringLiteral("motion"));
-    Result r;
     LinkGuard link = c_.hold_link();
-    link.send_mivo_command(protocol::enable_line(on));
-    if (!link.up())
-        r.failure = link_failure();
-    return r;
+    return send_write(link, protocol::enable_line(on));
 }
 
 DriveOperations::Homed DriveOperations::home(qint32 timeout_ms)
 {
     const WireSource tag(c_.exchange, QStringLiteral("motion"));
     Homed h;
+    if (timeout_ms < c_.exchange.reply_wait_ms()) {
+        h.failure = Failure::Refused;
+        return h;
+    }
     LinkGuard link = c_.hold_link();
     const PollPaused paused(c_, link);
     const Stopwatch clock;
@@ -312,12 +326,21 @@ DriveOperations::Moved DriveOperations::move(const MoveRequest& request)
     const WireSource tag(c_.exchange, QStringLiteral("motion"));
     Moved m;
     LinkGuard link = c_.hold_link();
-    if (request.speed)
-        link.send_mivo_command(protocol::speed_line(*request.speed));
+    if (request.speed) {
+        const CommandExchange::Sent speed = link.send_mivo_command(protocol::speed_line(*request.speed));
+        // A move at a speed the drive did not take would run at the old one.
+        if (write_replies_ && link.up() && !c_.broadcast_selected
+            && (!speed.discarded.contains(u'>') || protocol::value_line(speed.discarded).trimmed() == u"ERR")) {
+            m.speed_refused = true;
+            m.failure = Failure::Refused;
+            return m;
+        }
+    }
     const Stopwatch clock;
-    link.send_mivo_command(protocol::move_line(request.position));
-    if (!link.up()) {
-        m.failure = link_failure();
+    const Result sent = send_write(link, protocol::move_line(request.position));
+    m.acknowledged = sent.acknowledged;
+    if (!sent.ok()) {
+        m.failure = sent.failure;
         return m;
     }
     if (!request.wait)

@@ -22,11 +22,14 @@ public:
         None,
         NoAnswer,     // the drive did not answer
         LinkLost,     // "Close" or a lost port ended it
-        Refused,      // the input cannot go to the drive; nothing was sent
+        Refused,      // the input cannot go to the drive (nothing was sent), or the drive refused it
         Interrupted,  // the program is going away, or a run is being stopped
     };
     struct Result {
         Failure failure = Failure::None;
+        // A write's prompt came within the reply wait; never in broadcast
+        // mode, where no drive answers.
+        bool acknowledged = false;
         bool ok() const { return failure == Failure::None; }
     };
 
@@ -73,6 +76,9 @@ public:
         qint32 timeout_ms = 60000;
     };
     struct Moved : Result {
+        // With write replies on: "VA" got "ERR" or no prompt, so "MA" was
+        // not sent (failure Refused).
+        bool speed_refused = false;
         std::optional<double> position;  // the last one read while waiting
         bool reached = false;
         qint64 time_ms = 0;  // from "MA"
@@ -90,6 +96,15 @@ public:
     static constexpr qint32 kStallMs = 1000;
 
     DriveOperations(ConsoleContext& context, Monitoring& monitoring) : c_(context), monitoring_(monitoring) {}
+
+    // Off (the window's way): a write's reply is not read. On (the tool and
+    // recipes): servo(), move()'s "VA" and "MA" and put_entry() take the
+    // prompt within the reply wait as the drive's acknowledgement, and fail
+    // with NoAnswer without it, except in broadcast mode, where a write is
+    // sent and never acknowledged; and a speed the drive refuses stops the
+    // move before "MA".
+    void set_write_replies(bool on) { write_replies_ = on; }
+    bool write_replies() const { return write_replies_; }
 
     // The select line twice, with the text as given, then the version
     // (but in broadcast mode); sets the station the console works with.
@@ -112,7 +127,9 @@ public:
     // takes the new word only after a reset.
     Result apply_config(int word);
     Result servo(bool on);
-    // "HM", then up to timeout_ms for the drive's prompt.
+    // "HM", then up to timeout_ms for the drive's prompt. A limit shorter
+    // than one reply wait is refused before "HM" goes out: no prompt could
+    // come in it.
     Homed home(qint32 timeout_ms);
     Moved move(const MoveRequest& request);
     // One raw line, as the terminal sends it.
@@ -131,9 +148,12 @@ public:
 
 private:
     Failure link_failure() const;
+    // One write line; with write replies on, a missing prompt is NoAnswer.
+    Result send_write(LinkGuard& link, const QString& line);
 
     ConsoleContext& c_;
     Monitoring& monitoring_;
+    bool write_replies_ = false;
 };
 
 }  // namespace mivo

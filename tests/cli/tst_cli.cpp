@@ -341,6 +341,7 @@ private slots:
         QTest::newRow("servo maybe") << QStringList{"servo", "maybe"};
         QTest::newRow("negative tolerance") << QStringList{"move", "5", "--wait", "--tolerance", "-1"};
         QTest::newRow("zero timeout") << QStringList{"home", "--timeout", "0"};
+        QTest::newRow("homing shorter than a reply") << QStringList{"home", "--timeout", "0.01"};
         QTest::newRow("wait for write") << QStringList{"write", "P3", "1", "--wait"};
         QTest::newRow("reply wait") << QStringList{"status", "--reply-wait", "0"};
     }
