@@ -251,24 +251,29 @@ DriveOperations::Saved DriveOperations::save()
     Saved s;
     LinkGuard link = c_.hold_link();
     const PollPaused paused(c_, link);
-    const std::optional<bool> answered = save_on(link);
-    if (!answered)
+    const SaveAnswer answer = save_on(link);
+    s.answered = answer.answered;
+    if (!answer.link_up)
         s.failure = link_failure();
-    else if (!(s.answered = *answered))
+    else if (!s.answered)
         s.failure = Failure::NoAnswer;
     return s;
 }
 
-std::optional<bool> DriveOperations::save_on(LinkGuard& link)
+DriveOperations::SaveAnswer DriveOperations::save_on(LinkGuard& link)
 {
-    const bool answered_at_once = !link.send_mivo_command(protocol::save_line()).discarded.isEmpty();
+    SaveAnswer a;
+    if (!link.up())
+        return a;
+    a.sent = true;
+    a.answered = !link.send_mivo_command(protocol::save_line()).discarded.isEmpty();
     link.Delay(kSaveWaitMs);
     // After a "Close" (and perhaps a new "Open") inside the wait nothing more
-    // goes to the port and nothing claims the save went through.
-    if (!link.up())
-        return std::nullopt;
-    const bool answered_later = !link.empty_receive_buffer().isEmpty();
-    return answered_at_once || answered_later;
+    // goes to the port, and only an answer that came before counts.
+    a.link_up = link.up();
+    if (a.link_up && !link.empty_receive_buffer().isEmpty())
+        a.answered = true;
+    return a;
 }
 
 DriveOperations::Result DriveOperations::apply_config(int word)

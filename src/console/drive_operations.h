@@ -64,6 +64,13 @@ public:
     struct Saved : Result {
         bool answered = false;
     };
+    // What became of one "SV": not written (the link was gone), written and
+    // not answered, or answered.
+    struct SaveAnswer {
+        bool sent = false;
+        bool answered = false;
+        bool link_up = false;  // still up after the save wait
+    };
     struct Homed : Result {
         bool done = false;  // the prompt came within the limit
         qint64 time_ms = 0;  // from "HM"
@@ -142,9 +149,9 @@ public:
     // One entry read on a link the caller holds: no number when the reply
     // holds no 16-bit number or the link is gone.
     static std::optional<qint16> read_entry_on(LinkGuard& link, int entry);
-    // "SV", the save wait, then what came: true when the drive answered at
-    // all; nothing when the link went away meanwhile.
-    static std::optional<bool> save_on(LinkGuard& link);
+    // "SV", the save wait, then what came: answered when the drive answered
+    // at all, also when the link went away after the answer.
+    static SaveAnswer save_on(LinkGuard& link);
 
 private:
     Failure link_failure() const;

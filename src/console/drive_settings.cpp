@@ -181,12 +181,13 @@ DriveSettings::Report DriveSettings::restore(const Values& file, SaveChoice choi
     if (!report.written.isEmpty() && report.not_taken.isEmpty() && wanted()) {
         if (!go_on(c_, link, report))
             return report;
-        const std::optional<bool> answered = DriveOperations::save_on(link);
-        if (!answered) {
+        const DriveOperations::SaveAnswer answer = DriveOperations::save_on(link);
+        report.save_sent = answer.sent;
+        report.saved = answer.answered;
+        if (!answer.link_up) {
             stopped(c_, report);
             return report;
         }
-        report.saved = *answered;
         if (!report.saved) {
             report.outcome = Outcome::NoAnswer;
             report.failed_entry = QStringLiteral("SV");
@@ -244,7 +245,14 @@ QString DriveSettings::summary(const Report& report, const QString& what)
             said << QStringLiteral("Written: %1.").arg(names(report.written));
         if (!report.not_taken.isEmpty())
             said << QStringLiteral("Not taken by the drive: %1.").arg(report.not_taken.join(QStringLiteral(", ")));
-        said << (report.saved ? QStringLiteral("Saved in the drive.") : QStringLiteral("Nothing was saved."));
+        if (report.saved) {
+            // Cut short after an answered "SV" (a signal in the save wait): the save stands.
+            const bool finished = report.outcome == Outcome::Done || report.outcome == Outcome::Differences;
+            said << (finished ? QStringLiteral("Saved in the drive.") : QStringLiteral("Saved."));
+        } else {
+            said << (report.save_sent ? QStringLiteral("The save was sent but not acknowledged.")
+                                      : QStringLiteral("Nothing was saved."));
+        }
         if (!report.unanswered.isEmpty())
             said << QStringLiteral("%1 was sent, but its read-back did not come.").arg(report.unanswered);
         if (report.reset_needed)

@@ -41,6 +41,7 @@ public:
         QStringList not_taken;       // restore: written entries that read back otherwise
         QString unanswered;          // restore: the entry sent last, whose read-back never came
         bool saved = false;          // restore: "SV" went out and the drive answered
+        bool save_sent = false;      // restore: "SV" went out, answered or not
         bool reset_needed = false;   // restore: V5 was written
     };
 

@@ -101,6 +101,34 @@ private slots:
         QVERIFY2(r.err.contains("the drive refused the speed " + speed), qPrintable(r.err));
         QCOMPARE(after_selection(), QStringList{"VA " + speed});
     }
+
+    void a_signal_during_the_save_tells_what_became_of_it_data()
+    {
+        QTest::addColumn<QString>("save_ms");
+        QTest::addColumn<int>("after_ms");  // from "SV" to the signal
+        QTest::addColumn<QString>("said");
+        // The answer has come and been read within the reply wait.
+        QTest::newRow("answered") << "0" << 4 * 50 << "Saved.";
+        QTest::newRow("not yet answered") << "1000" << 0 << "The save was sent but not acknowledged.";
+    }
+    // The signal comes once "SV" has reached the drive, inside the wait
+    // that gives the drive time to keep the values.
+    void a_signal_during_the_save_tells_what_became_of_it()
+    {
+        QFETCH(QString, save_ms);
+        QFETCH(int, after_ms);
+        QFETCH(QString, said);
+        simulate({"--stations", "5", "--save-ms", save_ms.toStdString()});
+        QProcess p;
+        start(p, {"--station", "5", "restore", write("p3", "P3=77\n"), "--save"});
+        QTRY_VERIFY(received_lines(*sim).contains("SV"));
+        QTest::qWait(after_ms);
+        ::kill(pid_t(p.processId()), SIGTERM);
+        const Run r = finish(p);
+        QCOMPARE(r.signal, int(SIGTERM));
+        QVERIFY2(r.err.contains("Written: P3. " + said), qPrintable(r.err));
+        QVERIFY(!r.err.contains("Nothing was saved"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliOutcomes)
