@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 
 #ifdef Q_OS_UNIX
@@ -22,6 +23,12 @@ CommandExchange* exchange_of_run = nullptr;
 // Read by a test run's watch from its own thread as well.
 std::atomic_int caught{0};
 int wake_pipe[2] = {-1, -1};
+
+#ifdef SIGHUP
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+#else
+constexpr int kSignals[] = {SIGINT, SIGTERM};
+#endif
 
 static_assert(std::atomic<CommandExchange*>::is_always_lock_free);
 static_assert(std::atomic_bool::is_always_lock_free);
@@ -84,14 +91,14 @@ Interruption::Interruption(CommandExchange& exchange)
         });
     }
 #endif
-    handle(SIGINT, on_signal);
-    handle(SIGTERM, on_signal);
+    for (const int number : kSignals)
+        handle(number, on_signal);
 }
 
 Interruption::~Interruption()
 {
-    handle(SIGINT, SIG_DFL);
-    handle(SIGTERM, SIG_DFL);
+    for (const int number : kSignals)
+        handle(number, SIG_DFL);
     stop_target.store(nullptr);
     exchange_of_run = nullptr;
     notifier_.reset();
@@ -107,6 +114,29 @@ Interruption::~Interruption()
 int Interruption::signal_number() const
 {
     return caught.load();
+}
+
+QString Interruption::signal_name() const
+{
+    switch (signal_number()) {
+    case 0: return {};
+    case SIGINT: return QStringLiteral("SIGINT");
+    case SIGTERM: return QStringLiteral("SIGTERM");
+#ifdef SIGHUP
+    case SIGHUP: return QStringLiteral("SIGHUP");
+#endif
+    default: return QStringLiteral("signal %1").arg(signal_number());
+    }
+}
+
+void Interruption::end_by_signal(int number)
+{
+    if (number == 0)
+        return;
+    // What the tool printed is out before the process goes.
+    std::fflush(nullptr);
+    handle(number, SIG_DFL);
+    std::raise(number);
 }
 
 void Interruption::set_stop_resumable(bool on)

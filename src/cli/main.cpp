@@ -1,5 +1,6 @@
 // mivo-cli: the console's logic for shells and scripts, on Qt Core alone.
 #include "cli/command_line.h"
+#include "cli/interruption.h"
 #include "cli/session.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,15 @@ int main(int argc, char* argv[])
     const auto parsed = mivo::cli::parse_command_line(QCoreApplication::arguments());
     if (const int* status = std::get_if<int>(&parsed))
         return *status;
-    mivo::cli::Session session(std::get<mivo::cli::Invocation>(parsed));
-    return session.run();
+    int status = 0;
+    int signal = 0;
+    {
+        mivo::cli::Session session(std::get<mivo::cli::Invocation>(parsed));
+        status = session.run();
+        signal = session.signal_number();
+    }
+    // After the clean-up (the last row, "EN 0", the reports), the signal
+    // ends the process as it would have at once.
+    mivo::cli::Interruption::end_by_signal(signal);
+    return status;
 }

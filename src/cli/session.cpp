@@ -152,6 +152,7 @@ int Session::run()
         // A recipe with a syntax error sends nothing, and a report that
         // could not be written would lose the run.
         recipe_ = std::make_unique<recipe::RecipeRun>(console_);
+        recipe_->set_memory_limit_mib(inv_.memory_limit_mib);
         if (const QString error = recipe_->load(inv_.args.first()); !error.isEmpty()) {
             print_err(error + u'\n');
             return kBadUsage;
@@ -176,7 +177,7 @@ int Session::run()
     if (recipe_)
         status = write_reports(status);
     if (interruption_.signal_number() && !signal_ends_run_) {
-        tell(QStringLiteral("stopped by %1").arg(interruption_.signal_number() == SIGINT ? "SIGINT" : "SIGTERM"));
+        tell(QStringLiteral("stopped by %1").arg(interruption_.signal_name()));
         return interruption_.exit_status();
     }
     // The document says what happened also when the drive did not do all
@@ -724,11 +725,7 @@ int Session::run_recipe()
     interruption_.set_stop_resumable(true);
     signal_ends_run_ = true;
     recipe_->set_outside_stop([this] {
-        switch (interruption_.signal_number()) {
-        case 0: return QString();
-        case SIGINT: return QStringLiteral("stopped by SIGINT");
-        default: return QStringLiteral("stopped by SIGTERM");
-        }
+        return interruption_.signal_number() ? QStringLiteral("stopped by ") + interruption_.signal_name() : QString();
     });
     const int station = station_;
     const auto progress = QObject::connect(recipe_.get(), &recipe::RecipeRun::step_ended, &interruption_,

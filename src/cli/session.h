@@ -31,6 +31,8 @@ public:
     Session& operator=(const Session&) = delete;
 
     int run();
+    // The signal that stopped the command, or 0.
+    int signal_number() const { return interruption_.signal_number(); }
 
 private:
     int open_and_select();
