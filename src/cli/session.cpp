@@ -141,6 +141,13 @@ int Session::run()
             tell(QStringLiteral("cannot write into %1: not a folder that can be made").arg(dir));
             return kBadUsage;
         }
+        // The files of the stations named are refused before the port opens.
+        for (const int station : std::as_const(inv_.stations)) {
+            if (const QString refused = WholeFile::refusal(backup_path(station)); !refused.isEmpty()) {
+                tell(QStringLiteral("cannot write %1").arg(refused));
+                return kBadUsage;
+            }
+        }
     } else if (inv_.command == u"backup") {
         // Refused before the drive is read: nothing would be written anyway.
         if (const QString refused = WholeFile::refusal(inv_.args.first()); !refused.isEmpty()) {
@@ -274,24 +281,42 @@ int Session::run_each(const std::optional<settings_file::Values>& file)
         if (!inv_.json && !recipe_)
             print_out(QStringLiteral("# station %1\n").arg(station));
         document_.reset();
+        error_.clear();
         int status = select(station);
         if (status == kSuccess)
             status = run_command(file);
-        else if (status == kNoAnswer && inv_.json)
-            document_ = silent_document();
+        // Every station has its document, also one that failed half-way.
+        if (inv_.json && !document_ && status != kSuccess)
+            document_ = failed_document(error_.isEmpty() ? failure_text(status) : error_);
         if (document_)
             documents.append(*document_);
         worst = std::max(worst, status);
         // One that does not answer does not stop the others; a lost line does.
-        if (!linked())
+        if (!linked()) {
+            for (qsizetype rest = stations.indexOf(station) + 1; rest < stations.size(); ++rest) {
+                station_ = stations[rest];
+                documents.append(failed_document(QStringLiteral("not reached: the line was lost")));
+            }
             break;
+        }
     }
     if (inv_.json && !recipe_)
         document_ = QJsonObject{{QStringLiteral("stations"), documents}};
     return worst;
 }
 
-QJsonObject Session::silent_document() const
+QString Session::failure_text(int status) const
+{
+    if (interruption_.signal_number())
+        return QStringLiteral("stopped by ") + interruption_.signal_name();
+    switch (status) {
+    case kPortFailed: return QStringLiteral("the line was lost");
+    case kNoAnswer: return QStringLiteral("station %1 did not answer").arg(station_);
+    default: return QStringLiteral("failed with exit status %1").arg(status);
+    }
+}
+
+QJsonObject Session::failed_document(const QString& error) const
 {
     static const QHash<QString, QStringList> kValues{
         {QStringLiteral("status"), {"position", "state", "inputs", "state_bits", "input_bits"}},
@@ -303,7 +328,7 @@ QJsonObject Session::silent_document() const
     QJsonObject d = station_document();
     for (const QString& key : kValues.value(inv_.command))
         d.insert(key, QJsonValue::Null);
-    d.insert(QStringLiteral("error"), QStringLiteral("station %1 did not answer").arg(station_));
+    d.insert(QStringLiteral("error"), error);
     return d;
 }
 
@@ -372,6 +397,7 @@ int Session::select(int station)
     if (!linked() || s.failure == Failure::LinkLost || s.failure == Failure::Interrupted)
         return kPortFailed;
     if (s.failure == Failure::NoAnswer) {
+        error_ = QStringLiteral("station %1 did not answer").arg(station_);
         print_err(QStringLiteral("Station %1 did not answer.\n").arg(station_));
         // The report names the station the recipe could not run on.
         if (recipe_) {
@@ -387,11 +413,13 @@ int Session::select(int station)
     return kSuccess;
 }
 
-int Session::status_of(const DriveSettings::Report& report, const QString& what) const
+int Session::status_of(const DriveSettings::Report& report, const QString& what)
 {
     const QString said = DriveSettings::summary(report, what);
-    if (!said.isEmpty())
+    if (!said.isEmpty()) {
         print_err(said + u'\n');
+        error_ = said;
+    }
     switch (report.outcome) {
     case DriveSettings::Outcome::Done: return kSuccess;
     case DriveSettings::Outcome::Differences: return kDifferences;
@@ -404,12 +432,13 @@ int Session::status_of(const DriveSettings::Report& report, const QString& what)
     return kBadUsage;
 }
 
-int Session::status_of(Failure failure, const QString& what) const
+int Session::status_of(Failure failure, const QString& what)
 {
     switch (failure) {
     case Failure::None: return kSuccess;
     case Failure::NoAnswer:
-        tell(QStringLiteral("%1: no answer from station %2").arg(what).arg(station_));
+        error_ = QStringLiteral("%1: no answer from station %2").arg(what).arg(station_);
+        tell(error_);
         return kNoAnswer;
     case Failure::LinkLost: return kPortFailed;
     case Failure::Refused: return kBadUsage;
@@ -446,26 +475,34 @@ int Session::read()
 {
     DriveSettings::Report report;
     const settings_file::Values values = console_.drive_settings().read_drive(report);
-    if (const int status = status_of(report, QStringLiteral("Read")); status != kSuccess)
-        return status;
+    const int status = status_of(report, QStringLiteral("Read"));
     if (inv_.json) {
+        // A read cut short shows the entries that came, the others null.
         QJsonObject entries;
         for (int e = 0; e < settings_file::kEntries; ++e)
             entries.insert(settings_file::name_of(e), json_or_null(values[std::size_t(e)]));
         document_ = station_document();
         document_->insert(QStringLiteral("drive"), drive_version_);
         document_->insert(QStringLiteral("entries"), entries);
-        return kSuccess;
+        if (status != kSuccess)
+            document_->insert(QStringLiteral("error"), error_);
+        return status;
     }
+    if (status != kSuccess)
+        return status;
     print_out(settings_file::format(values, settings_file::header_now(writer(), station_, drive_version_)));
     return kSuccess;
 }
 
+QString Session::backup_path(int station) const
+{
+    return inv_.several() ? QDir(inv_.args.first()).filePath(QStringLiteral("station-%1.mivo").arg(station))
+                          : inv_.args.first();
+}
+
 int Session::back_up()
 {
-    const QString path = inv_.several()
-        ? QDir(inv_.args.first()).filePath(QStringLiteral("station-%1.mivo").arg(station_))
-        : inv_.args.first();
+    const QString path = backup_path(station_);
     const int status = status_of(console_.drive_settings().back_up(path, writer()), QStringLiteral("Backup"));
     if (status != kSuccess)
         return status;
@@ -513,7 +550,7 @@ int Session::restore(const settings_file::Values& file)
         print_err(QStringLiteral("Nothing to write: station %1 holds the values of %2.\n")
                       .arg(station_)
                       .arg(inv_.args.first()));
-    if (inv_.json && (status == kSuccess || status == kDifferences)) {
+    if (inv_.json) {
         QJsonArray written;
         for (const DriveSettings::Entry& e : report.written)
             written.append(settings_file::name_of(e.entry));
@@ -522,6 +559,8 @@ int Session::restore(const settings_file::Values& file)
         document_->insert(QStringLiteral("not_taken"), QJsonArray::fromStringList(report.not_taken));
         document_->insert(QStringLiteral("saved"), report.saved);
         document_->insert(QStringLiteral("reset_needed"), report.reset_needed);
+        if (status != kSuccess && status != kDifferences)
+            document_->insert(QStringLiteral("error"), error_);
     }
     return status;
 }

@@ -44,8 +44,15 @@ private:
     QList<int> answering_stations();
     // watch --stations: a row a station, round after round.
     int watch_each(const QList<int>& stations);
-    // A station that did not answer: its values null and an error.
-    QJsonObject silent_document() const;
+    // watch --reconnect: the line was lost; true once it is open again,
+    // false when it will not be tried again or a signal came.
+    bool wait_for_line();
+    // A station whose command failed before it had a document: its values
+    // null and the error.
+    QJsonObject failed_document(const QString& error) const;
+    // The words for an exit status that none were told for.
+    QString failure_text(int status) const;
+    QString backup_path(int station) const;
     int run_command(const std::optional<settings_file::Values>& file);
     int scan();
     int read();
@@ -67,8 +74,9 @@ private:
 
     bool linked();
     // The exit status of an outcome, told on standard error where it failed.
-    int status_of(const DriveSettings::Report& report, const QString& what) const;
-    int status_of(DriveOperations::Failure failure, const QString& what) const;
+    // The words told are kept in error_.
+    int status_of(const DriveSettings::Report& report, const QString& what);
+    int status_of(DriveOperations::Failure failure, const QString& what);
     QJsonObject station_document() const;
     QString writer() const;
 
@@ -83,6 +91,10 @@ private:
     QString drive_version_;
     // --json: the command's document, printed once it is done.
     std::optional<QJsonObject> document_;
+    // What went wrong on the station under way, as told on standard error.
+    QString error_;
+    // run: why the recipe ran on no station.
+    QString not_run_;
     // run: the recipe, loaded before the port opens, and what it did.
     std::unique_ptr<recipe::RecipeRun> recipe_;
     QList<recipe::StationRun> runs_;

@@ -129,6 +129,24 @@ private slots:
         QVERIFY2(r.err.contains("Written: P3. " + said), qPrintable(r.err));
         QVERIFY(!r.err.contains("Nothing was saved"));
     }
+
+    // Each station has its document, also one that failed after its
+    // selection: here the line goes away once station 1 has taken P3.
+    void every_station_has_its_document()
+    {
+        // 3 lines select, 23 read, then "WT 0 3 77", its read-back, "WT 0 4 9".
+        simulate({"--stations", "1,5", "--hangup-after", "29"});
+        const Run r = cli({"--stations", "1,5", "restore", write("two", "P3=77\nP4=9\n"), "--json"});
+        QCOMPARE(r.status, 3);
+        const QJsonArray docs = QJsonDocument::fromJson(r.out.toUtf8()).object()["stations"].toArray();
+        QCOMPARE(docs.size(), 2);
+        QCOMPARE(docs[0]["station"].toInt(), 1);
+        QCOMPARE(docs[0]["written"].toArray(), QJsonArray{"P3"});
+        QCOMPARE(docs[0]["saved"].toBool(true), false);
+        QVERIFY2(docs[0]["error"].toString().contains("the link went away"), qPrintable(r.out));
+        QCOMPARE(docs[1]["station"].toInt(), 5);
+        QVERIFY2(!docs[1]["error"].toString().isEmpty(), qPrintable(r.out));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliOutcomes)
