@@ -179,6 +179,8 @@ int Session::run()
     }
 
     int status = open_and_select();
+    if (status == kPortFailed && !linked() && not_run_.isEmpty())
+        not_run_ = QStringLiteral("cannot open %1: %2").arg(inv_.port, port_.errorText());
     if (status == kSuccess)
         status = inv_.several() ? run_each(file) : run_command(file);
     if (recipe_)
@@ -265,8 +267,9 @@ int Session::run_each(const std::optional<settings_file::Values>& file)
     if (!linked())
         return kPortFailed;
     if (stations.isEmpty()) {
-        tell(QStringLiteral("no station answered the scan"));
-        if (inv_.json)
+        not_run_ = QStringLiteral("no station answered the scan");
+        tell(not_run_);
+        if (inv_.json && !recipe_)
             document_ = QJsonObject{{QStringLiteral("stations"), QJsonArray()}};
         return kNoAnswer;
     }
@@ -782,6 +785,8 @@ int Session::run_recipe()
 
     if (run.motor_switched_off)
         print_err(QStringLiteral("station %1: the motor was switched off (\"EN 0\")\n").arg(station));
+    else if (run.motor_off_unacknowledged())
+        print_err(QStringLiteral("station %1: %2\n").arg(station).arg(recipe::motor_off_unacknowledged_text()));
     // The recipe's own error as FILE:LINE: message, on a line of its own.
     if (run.recipe_error)
         print_err(*run.aborted + u'\n');
@@ -802,14 +807,16 @@ int Session::run_recipe()
 
 int Session::write_reports(int status)
 {
+    // A run that never started still replaces an older report, with why.
+    QString not_run;
     if (runs_.isEmpty())
-        return status;
+        not_run = not_run_.isEmpty() ? failure_text(status) : not_run_;
     if (inv_.json)
-        document_ = recipe::json_document(runs_);
+        document_ = recipe::json_document(runs_, not_run);
     if (!inv_.junit.isEmpty()) {
         WholeFile report(inv_.junit);
         const QString name = QFileInfo(inv_.args.first()).fileName();
-        if (!report.open() || !report.write(recipe::junit_xml(runs_, name)) || !report.commit()) {
+        if (!report.open() || !report.write(recipe::junit_xml(runs_, name, not_run)) || !report.commit()) {
             tell(QStringLiteral("cannot write %1: %2").arg(inv_.junit, report.error()));
             return std::max<int>(status, kBadUsage);
         }
