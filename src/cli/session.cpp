@@ -344,6 +344,7 @@ int Session::watch_each(const QList<int>& stations)
     signal_ends_run_ = true;
     std::optional<int> status;
     QObject::connect(&interruption_, &Interruption::interrupted, &interruption_, [&] { status = kSuccess; });
+    console_.reconnection().set_enabled(inv_.reconnect);
     QElapsedTimer clock;
     int rows = 0;
     while (!status) {
@@ -354,8 +355,11 @@ int Session::watch_each(const QList<int>& stations)
             console_.operations().select_station(QString::number(station));
             console_.Timer1().stop();
             const DriveOperations::Status s = console_.operations().read_status();
+            // The loss reaches the console through the event loop.
+            QCoreApplication::processEvents();
             if (!linked()) {
-                status = kPortFailed;
+                if (!wait_for_line())
+                    status = interruption_.signal_number() ? kSuccess : kPortFailed;
                 break;
             }
             if (!clock.isValid())
@@ -388,6 +392,20 @@ int Session::watch_each(const QList<int>& stations)
     }
     interruption_.disconnect(&interruption_);
     return *status;
+}
+
+bool Session::wait_for_line()
+{
+    if (!console_.reconnection().trying())
+        return false;
+    QEventLoop gap;
+    QObject::connect(&console_.reconnection(), &Reconnection::reconnected, &gap, &QEventLoop::quit);
+    QObject::connect(&interruption_, &Interruption::interrupted, &gap, &QEventLoop::quit);
+    if (!interruption_.signal_number())
+        gap.exec();
+    // The console selected its station again and polls: the rounds select their own.
+    console_.Timer1().stop();
+    return linked() && !interruption_.signal_number();
 }
 
 int Session::select(int station)

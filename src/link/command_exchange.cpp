@@ -96,6 +96,35 @@ void CommandExchange::set_aside_late()
 }
 
 namespace {
+// The text that came while a prompt is awaited, as much of it as anyone
+// needs: a line that streams meanwhile (a wait can last ten minutes) must
+// neither grow the console nor cost it more for every byte already seen.
+// Only new text is searched; what is kept is the end of the text up to the
+// prompt, and what came with the prompt, each at most kKeptChars.
+class PromptWatch {
+public:
+    static constexpr qsizetype kKeptChars = 1024;
+
+    void add(const QString& text)
+    {
+        if (prompt_)
+            return;
+        const qsizetype at = text.indexOf(kPrompt);
+        prompt_ = at >= 0;
+        kept_ += prompt_ ? text.left(at + 1) : text;
+        if (kept_.size() > kKeptChars)
+            kept_.remove(0, kept_.size() - kKeptChars);
+        if (prompt_)
+            kept_ += text.mid(at + 1, kKeptChars);
+    }
+    bool prompt() const { return prompt_; }
+    const QString& text() const { return kept_; }
+
+private:
+    QString kept_;
+    bool prompt_ = false;
+};
+
 // A value line never begins with the prompt: prompts ahead of it closed an
 // earlier line's reply (a write's, or one that came after its value line).
 qsizetype past_prompts(const QByteArray& bytes, qsizetype from)
@@ -171,12 +200,14 @@ CommandExchange::Sent CommandExchange::send_mivo_command(const QString& command)
 
     // Homing: the drive sends its prompt when the run has finished.
     const Stopwatch clock;
+    PromptWatch watch;
     do {
         sent.rx_text = read_text();
-        sent.discarded += sent.rx_text;
+        watch.add(sent.rx_text);
         Delay(kPollStepMs);
         QCoreApplication::processEvents();
-    } while (!sent.discarded.contains(kPrompt) && !clock.is_over(homing_limit_ms_) && link_up());
+    } while (!watch.prompt() && !clock.is_over(homing_limit_ms_) && link_up());
+    sent.discarded = watch.text();
     return sent;
 }
 
@@ -192,17 +223,16 @@ CommandExchange::Reply CommandExchange::get_mivo_response(const QString& command
 CommandExchange::PromptCheck CommandExchange::Check_MIVO_response(const QString& line)
 {
     PromptCheck check;
-    QString accumulated;
+    PromptWatch watch;
     write_text(line);
     Delay(reply_wait_ms_);
 
     const Stopwatch clock;
     do {
         check.rx_text = read_text();
-        accumulated += check.rx_text;
+        watch.add(check.rx_text);
         Delay(kPollStepMs);
-        if (accumulated.contains(kPrompt))
-            check.prompt = true;
+        check.prompt = watch.prompt();
     } while (!check.prompt && !clock.is_over(prompt_window_ms()) && link_up());
     return check;
 }

@@ -4,11 +4,17 @@
 
 #include <QDateTime>
 
+#include <limits>
+
 namespace mivo {
 
 void WireLog::append(Row row)
 {
     ++appended_;
+    if (row.bytes.size() > kRowBytes) {
+        row.left_out = qint32(qMin<qsizetype>(row.left_out + row.bytes.size() - kRowBytes, std::numeric_limits<qint32>::max()));
+        row.bytes.truncate(kRowBytes);
+    }
     // A piece read from the port comes in a buffer sized for the largest
     // read; kept as it is, a full log would hold close to a gigabyte.
     row.bytes.squeeze();
@@ -58,10 +64,17 @@ QString WireLog::direction_text(Direction direction)
     return {};
 }
 
+QString WireLog::row_text(const Row& row)
+{
+    if (row.left_out <= 0)
+        return visible(row.bytes);
+    return visible(row.bytes) + QStringLiteral("\u2026 (%1 more bytes)").arg(row.left_out);
+}
+
 QString WireLog::text_line(const Row& row)
 {
     return QDateTime::fromMSecsSinceEpoch(row.msecs_since_epoch).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
-           + u'\t' + direction_text(row.direction) + u'\t' + row.source + u'\t' + visible(row.bytes);
+           + u'\t' + direction_text(row.direction) + u'\t' + row.source + u'\t' + row_text(row);
 }
 
 bool WireLog::save(const QString& path, const QString& skip_source, QString* error) const

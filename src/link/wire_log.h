@@ -14,6 +14,11 @@ class WireLog {
 public:
     static constexpr qsizetype kCapacity = 100'000;
 
+    // A row keeps at most this many bytes of what was written or read, and
+    // how many more there were: a line that streams fills a read with 16 KiB,
+    // and the full log (with the pane's copy of its rows) stays under 100 MB.
+    static constexpr qsizetype kRowBytes = 768;
+
     // LateFromDrive: bytes that answer an earlier line than the one just
     // written, and were not taken as its reply.
     enum class Direction { ToDrive, FromDrive, LateFromDrive };
@@ -22,6 +27,7 @@ public:
         Direction direction = Direction::ToDrive;
         QByteArray bytes;
         QString source;  // "poll", "search", "select", "Setup", "terminal", ...
+        qint32 left_out = 0;  // bytes beyond the kept ones
     };
 
     void append(Row row);
@@ -37,6 +43,8 @@ public:
     // The bytes as a reader can see them: CR and LF as \r and \n, a
     // backslash as \\, and every byte outside printable Latin-1 as \xNN.
     static QString visible(const QByteArray& bytes);
+    // A row's bytes as visible text, with how many were left out.
+    static QString row_text(const Row& row);
     static QString direction_text(Direction direction);
     // One row as a line of the saved text, tab-separated, no line end:
     // date and time with milliseconds, direction, source, visible bytes.

@@ -89,7 +89,7 @@ QVariant WireLogModel::data(const QModelIndex& index, int role) const
     case kSource:
         return r.source;
     case kText:
-        return WireLog::visible(r.bytes);
+        return WireLog::row_text(r);
     default:
         return {};
     }

@@ -147,6 +147,31 @@ private slots:
         QCOMPARE(docs[1]["station"].toInt(), 5);
         QVERIFY2(!docs[1]["error"].toString().isEmpty(), qPrintable(r.out));
     }
+
+    void a_watch_waits_for_its_line_and_ends_by_ctrl_c_data()
+    {
+        QTest::addColumn<QStringList>("stations");
+        QTest::newRow("one station") << QStringList{"--station", "5"};
+        QTest::newRow("several stations") << QStringList{"--stations", "0,5"};
+    }
+    // The line goes away under a watch --reconnect: the watch waits for it,
+    // and Ctrl-C in the gap ends it as it does while the line is up.
+    void a_watch_waits_for_its_line_and_ends_by_ctrl_c()
+    {
+        QFETCH(QStringList, stations);
+        const std::string link = dir.filePath("line").toStdString();
+        simulate({"--stations", "0,5", "--link", link});
+        QProcess watch;
+        start(watch, stations + QStringList{"watch", "--reconnect"});
+        QTRY_VERIFY_WITH_TIMEOUT(watch.peek(4096).count('\n') >= 3, 10000);
+        sim.reset();
+        QTest::qWait(1000);
+        QCOMPARE(watch.state(), QProcess::Running);
+        ::kill(pid_t(watch.processId()), SIGINT);
+        const Run r = finish(watch);
+        QCOMPARE(r.signal, int(SIGINT));
+        QVERIFY(r.out.endsWith('\n'));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliOutcomes)

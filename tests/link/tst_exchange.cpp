@@ -90,6 +90,40 @@ private slots:
         QCOMPARE(vars().last_command, QStringLiteral("HM"));
     }
 
+    // A line that keeps sending while homing waits for the prompt: the text
+    // kept of it stays small however much comes, the prompt at its end is
+    // still seen, and each wire log row keeps a part of a read and counts
+    // the rest.
+    void a_streaming_line_cannot_grow_a_prompt_wait()
+    {
+        class StreamingPort : public ScriptedPort {
+        public:
+            qsizetype streamed = 0;
+            QByteArray readAll() override
+            {
+                if (streamed >= 2 * 1024 * 1024)
+                    return ">";
+                streamed += kReadCapBytes;
+                return QByteArray(kReadCapBytes, 'x');
+            }
+        } streaming;
+        CommandExchange homing(streaming);
+        WireLog log;
+        homing.set_wire_log(&log);
+        const auto sent = homing.send_mivo_command(QStringLiteral("HM"));
+        QVERIFY(sent.discarded.endsWith(u'>'));
+        QVERIFY2(sent.discarded.size() < SerialPort::kReadCapBytes, qPrintable(QString::number(sent.discarded.size())));
+        QVERIFY(log.size() > 100);
+        for (qsizetype i = 0; i < log.size(); ++i) {
+            const WireLog::Row& row = log.at(i);
+            if (row.direction == WireLog::Direction::ToDrive || row.bytes == ">")
+                continue;
+            QVERIFY(row.bytes.size() < SerialPort::kReadCapBytes / 4);
+            QCOMPARE(row.bytes.size() + row.left_out, SerialPort::kReadCapBytes);
+            QVERIFY(WireLog::row_text(row).endsWith(QStringLiteral("(%1 more bytes)").arg(row.left_out)));
+        }
+    }
+
     void get_cuts_the_value_line_data()
     {
         QTest::addColumn<QByteArray>("reply");
