@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace mivo {
 
@@ -34,6 +35,9 @@ void CommandExchange::write_text(const QString& text)
     // Logged as it goes out, so that a reply read meanwhile comes after it.
     if (wire_log_)
         wire_log_->append({QDateTime::currentMSecsSinceEpoch(), WireLog::Direction::ToDrive, bytes, source_});
+    // An echo comes back as the whole line, its CR included.
+    echo_ = bytes.endsWith('\r') ? bytes : QByteArray();
+    echo_held_.clear();
     port_.write(bytes);
 }
 
@@ -43,11 +47,41 @@ void CommandExchange::log_read(const QByteArray& bytes, WireLog::Direction direc
         wire_log_->append({QDateTime::currentMSecsSinceEpoch(), direction, bytes, source_});
 }
 
+QByteArray CommandExchange::read_port()
+{
+    const QByteArray bytes = port_.readAll();
+    if (echo_.isEmpty() || bytes.isEmpty())
+        return bytes;
+    const QByteArray received = echo_held_ + bytes;
+    if (received.startsWith(echo_)) {
+        log_read(echo_, WireLog::Direction::Echo);
+        const qsizetype length = echo_.size();
+        echo_.clear();
+        echo_held_.clear();
+        return received.mid(length);
+    }
+    if (echo_.startsWith(received)) {
+        echo_held_ = received;
+        return {};
+    }
+    echo_.clear();
+    echo_held_.clear();
+    return received;
+}
+
+QByteArray CommandExchange::release_held()
+{
+    if (!echo_held_.isEmpty())
+        echo_.clear();
+    return std::exchange(echo_held_, QByteArray());
+}
+
 QString CommandExchange::read_text()
 {
     if (!link_up())
         return {};
-    const QByteArray bytes = port_.readAll();
+    QByteArray bytes = read_port();
+    bytes += release_held();
     log_read(bytes, WireLog::Direction::FromDrive);
     // The reader takes everything there is, owed replies included.
     owed_ = 0;
@@ -90,7 +124,8 @@ void CommandExchange::set_aside_late()
         return;
     if (owed_ > 0 && tick_count_ms() > owed_until_)
         owed_ = 0;
-    const QByteArray bytes = port_.readAll();
+    QByteArray bytes = read_port();
+    bytes += release_held();
     late_part(bytes, {}, owed_);
     log_read(bytes, WireLog::Direction::LateFromDrive);
 }
@@ -151,19 +186,25 @@ QString CommandExchange::write_and_read(const QString& command, const QString& o
     if (!fast_) {
         Delay_abs(reply_wait_ms_);
         if (link_up())
-            bytes = port_.readAll();
+            bytes = read_port();
+        bytes += release_held();
         late = late_part(bytes, prefix, owed);
     } else {
         const Stopwatch clock;
         for (;;) {
             if (link_up())
-                bytes += port_.readAll();
-            owed = owed_;
-            late = late_part(bytes, prefix, owed);
-            // A read's own prompt comes after its value line.
-            const qsizetype reply = value_read ? past_prompts(bytes, late) : late;
-            if (bytes.indexOf(kPromptByte, reply) >= 0 || clock.is_over(reply_wait_ms_) || !link_up())
-                break;
+                bytes += read_port();
+            const bool over = clock.is_over(reply_wait_ms_) || !link_up();
+            // What may still be the echo is no reply yet.
+            if (echo_held_.isEmpty() || over) {
+                bytes += release_held();
+                owed = owed_;
+                late = late_part(bytes, prefix, owed);
+                // A read's own prompt comes after its value line.
+                const qsizetype reply = value_read ? past_prompts(bytes, late) : late;
+                if (bytes.indexOf(kPromptByte, reply) >= 0 || over)
+                    break;
+            }
             std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(std::chrono::milliseconds(kFastPollStepMs),
                                                                            clock.time_left(reply_wait_ms_)));
         }

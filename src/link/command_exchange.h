@@ -119,7 +119,7 @@ public:
     const QString& source() const { return source_; }
 
     // Raw access for the terminal, which writes and reads the port itself:
-    // it shows everything that came, late or not.
+    // it shows everything that came, late or not (an echo apart).
     void write_text(const QString& text);
     QString read_text();
 
@@ -136,6 +136,13 @@ private:
     // entry this line reads, "P3=") is taken as this line's own.
     static qsizetype late_part(const QByteArray& bytes, const QByteArray& own_prefix, int& owed);
     void log_read(const QByteArray& bytes, WireLog::Direction direction);
+    // What the port has received, less an echo of the line just written: a
+    // two-wire converter without echo suppression hands every line back
+    // before the drive's reply. Bytes that may still be the start of the
+    // echo are held until it is whole or is not one.
+    QByteArray read_port();
+    // Held bytes that did not become a whole echo: the drive's after all.
+    QByteArray release_held();
 
     SerialPort& port_;
     std::atomic_bool shut_down_ = false;
@@ -148,6 +155,8 @@ private:
     qint32 reply_wait_ms_ = kReplyWaitMs;
     int owed_ = 0;
     qint64 owed_until_ = 0;  // tick count after which owed replies are lost
+    QByteArray echo_;       // the line last written, until its echo is settled
+    QByteArray echo_held_;  // received bytes that match the start of echo_
 };
 
 }  // namespace mivo

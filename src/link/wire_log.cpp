@@ -60,6 +60,7 @@ QString WireLog::direction_text(Direction direction)
     case Direction::ToDrive: return QStringLiteral("to drive");
     case Direction::FromDrive: return QStringLiteral("from drive");
     case Direction::LateFromDrive: return QStringLiteral("from drive, late");
+    case Direction::Echo: return QStringLiteral("echo");
     }
     return {};
 }

@@ -20,8 +20,9 @@ public:
     static constexpr qsizetype kRowBytes = 768;
 
     // LateFromDrive: bytes that answer an earlier line than the one just
-    // written, and were not taken as its reply.
-    enum class Direction { ToDrive, FromDrive, LateFromDrive };
+    // written, and were not taken as its reply. Echo: the line just written,
+    // handed back by the line itself (a converter without echo suppression).
+    enum class Direction { ToDrive, FromDrive, LateFromDrive, Echo };
     struct Row {
         qint64 msecs_since_epoch = 0;  // clock time, for the reader
         Direction direction = Direction::ToDrive;

@@ -124,6 +124,27 @@ private slots:
         }
     }
 
+    // A converter that hands every line back before the drive's reply: the
+    // echo is no reply, and the log shows it as what it is.
+    void an_echo_is_not_the_reply()
+    {
+        WireLog log;
+        exchange->set_wire_log(&log);
+        port->reply_next("RV 4\rMIVO-S 2.31\r>", 3);
+        QCOMPARE(link().get_mivo_response(QStringLiteral("RV 4"), {}).value, QStringLiteral("MIVO-S 2.31"));
+        port->reply_next("RV 4\r", 3);  // and no drive behind it
+        const auto silent = link().get_mivo_response(QStringLiteral("RV 4"), {});
+        QVERIFY(!silent.complete);
+        QCOMPARE(silent.value, QString());
+        QList<WireLog::Direction> directions;
+        for (qsizetype i = 0; i < log.size(); ++i)
+            directions << log.at(i).direction;
+        using D = WireLog::Direction;
+        QCOMPARE(directions, (QList<D>{D::ToDrive, D::Echo, D::FromDrive, D::ToDrive, D::Echo}));
+        QCOMPARE(log.at(1).bytes, QByteArray("RV 4\r"));
+        QCOMPARE(log.at(2).bytes, QByteArray("MIVO-S 2.31\r>"));
+    }
+
     void get_cuts_the_value_line_data()
     {
         QTest::addColumn<QByteArray>("reply");
