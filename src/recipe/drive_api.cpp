@@ -197,6 +197,12 @@ QJSValue DriveApi::home(const QJSValue& options)
     const std::optional<qint32> limit = limit_ms(options, QStringLiteral("drive.home"), 600'000);
     if (!limit)
         return {};
+    // Shorter than one reply wait, the drive would start homing and the
+    // call fail whatever it did.
+    if (const qint32 wait = run_.console_.exchange().reply_wait_ms(); *limit < wait)
+        return range_error(QStringLiteral("drive.home: timeout_s %1 is shorter than the reply wait (%2 ms)")
+                               .arg(*limit / 1000.0)
+                               .arg(wait));
     const DriveOperations::Homed h = run_.console_.operations().home(*limit);
     if (h.failure == Failure::NoAnswer)
         return error(QStringLiteral("drive.home(): no prompt from station %1 within %2 s")
@@ -240,6 +246,10 @@ QJSValue DriveApi::move(const QJSValue& position, const QJSValue& options)
     request.timeout_ms = *limit;
 
     const DriveOperations::Moved m = run_.console_.operations().move(request);
+    if (m.speed_refused)
+        return error(QStringLiteral("drive.move(%1): the drive refused the speed %2")
+                         .arg(request.position)
+                         .arg(*request.speed));
     if (!m.ok())
         return failed(m.failure, QStringLiteral("drive.move(%1)").arg(request.position));
     QJSValue out = qjsEngine(this)->newObject();

@@ -96,6 +96,11 @@ StationRun RecipeRun::run(int station)
     log_size_ = log_left_out_ = 0;
     stop_on_failure_ = ended_at_failure_ = aborted_in_step_ = motor_on_ = false;
 
+    // A recipe's writes wait for the drive's prompt: a drive that does not
+    // answer fails the call, and "EN 0" counts only when acknowledged.
+    DriveOperations& operations = console_.operations();
+    const bool window_writes = !operations.write_replies();
+    operations.set_write_replies(true);
     const Stopwatch clock;
     {
         const OperationScope scope(console_.context(), QStringLiteral("recipe"));
@@ -119,6 +124,8 @@ StationRun RecipeRun::run(int station)
         if (motor_on_ && scope.link.up())
             switch_motor_off(station);
     }
+    if (window_writes)
+        operations.set_write_replies(false);
     result.time_ms = clock.elapsed();
     engine_ = nullptr;
     watch_ = nullptr;
@@ -223,7 +230,8 @@ void RecipeRun::switch_motor_off(int station)
             return;
     }
     const DriveOperations::Result off = console_.operations().servo(false);
-    result_->motor_switched_off = off.ok();
+    result_->motor_off_sent = off.ok() || off.failure == DriveOperations::Failure::NoAnswer;
+    result_->motor_switched_off = off.ok() && off.acknowledged;
 }
 
 void RecipeRun::stop(const QString& reason)

@@ -322,6 +322,39 @@ test.step("after", function () { test.check("equal", "a", {equals: "a"}); });
         QCOMPARE(wire.last(), QStringLiteral("EN 0"));
     }
 
+    // A recipe's writes count when the drive answered them: "EN 0" without
+    // its prompt is reported as sent, never as done; a refused speed moves
+    // nothing; a homing limit shorter than a reply is refused unsent.
+    void writes_count_only_when_answered()
+    {
+        // Mute after the fourth line: the selection (3 lines) and "EN 1"
+        // are answered, "EN 0" is not.
+        sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "5", "--mute-after", "4"});
+        const Run silent = run({"--station", "5", "run",
+                                write("off.js", "drive.servo(true);\ndrive.servo(false);\n"), "--json"});
+        QCOMPARE(silent.status, 1);
+        const QJsonObject station = first_station(silent);
+        QVERIFY2(station["aborted"].toString().contains("no answer"), qPrintable(silent.err));
+        QCOMPARE(station["motor_switched_off"].toBool(true), false);
+        QCOMPARE(station["motor_off_sent"].toBool(), true);
+        QCOMPARE(after_selection(), (QStringList{"EN 1", "EN 0", "EN 0"}));
+
+        sim = std::make_unique<sim::SimHarness>(std::vector<std::string>{"--stations", "5"});
+        const Run speed = run({"--station", "5", "run",
+                               write("speed.js", "drive.move(100, {speed: \"abc\"});\n"), "--json"});
+        QCOMPARE(speed.status, 1);
+        QVERIFY2(first_station(speed)["aborted"].toString().contains("the drive refused the speed abc"),
+                 qPrintable(speed.err));
+        QCOMPARE(after_selection(), QStringList{"VA abc"});
+
+        sim->clear_log();
+        const Run home = run({"--station", "5", "run",
+                              write("home.js", "drive.home({timeout_s: 0.01});\n"), "--json"});
+        QCOMPARE(home.status, 2);
+        QVERIFY(first_station(home)["aborted"].toString().contains("shorter than the reply wait"));
+        QVERIFY(!received().contains("HM"));
+    }
+
     // A line that goes away ends the recipe with the port's status; the
     // report still says what happened.
     void a_lost_line_aborts_with_3()
