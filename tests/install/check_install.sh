@@ -50,6 +50,11 @@ check_tree() {
     [ -x "$root$prefix/bin/$binary" ] || fail "metadata provides $binary, not installed"
   done
 
+  # Recipes run their JavaScript in a program the console finds beside its
+  # own, whatever the prefix.
+  [ -x "$root$prefix/libexec/mivo-console/mivo-recipe-engine" ] \
+    || fail "no recipe engine in $root$prefix/libexec/mivo-console"
+
   # The licence travels with the programs.
   grep -q '^License: GPL-3.0-or-later' "$share/doc/mivo-console/copyright" 2>/dev/null \
     || fail "no copyright file naming GPL-3.0-or-later in $share/doc/mivo-console"
