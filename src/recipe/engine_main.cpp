@@ -12,8 +12,12 @@
 #include <QJsonObject>
 #include <QThread>
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 namespace {
 
@@ -25,6 +29,15 @@ constexpr uint kStackBytes = 8 * 1024 * 1024;
 
 int main(int argc, char** argv)
 {
+    // Ctrl-C reaches the whole process group: the console's process decides
+    // what it ends. And the engine does not outlive that process.
+    for (const int s : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(s, SIG_IGN);
+#ifdef __linux__
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() == 1)
+        return 1;
+#endif
     QCoreApplication app(argc, argv);
     // The pipe to the console gets private descriptors; what the recipe or
     // Qt prints goes to standard error and cannot be taken for a message.

@@ -198,8 +198,11 @@ void RecipeRun::conclude(const std::optional<QJsonObject>& end, EngineProcess& p
     if (log_left_out_ > 0)
         result.log.append(QStringLiteral("[log cut: %1 more lines left out]").arg(log_left_out_));
     std::optional<QString> reason = watch_->reason();
-    if (!reason && !end && !ended_at_failure_)
-        reason = process.end_reason();
+    if (!reason && !end && !ended_at_failure_) {
+        // A signal may end the engine before the watch has seen it.
+        const QString outside = outside_ ? outside_() : QString();
+        reason = outside.isEmpty() ? process.end_reason() : outside;
+    }
     // A step cut short ends with the run's reason.
     if (step_) {
         step_->error = QStringLiteral("aborted: %1").arg(reason.value_or(QStringLiteral("stopped")));
