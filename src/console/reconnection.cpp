@@ -35,9 +35,13 @@ bool Reconnection::begin()
     trying_ = true;
     name_ = port_control_.lasting_name();
     network_ = names_network_line(name_);
-    // Taken before the loss is handled, which clears it.
-    station_ = c_.state.station();
-    pause_ms_ = kFirstNetworkTryMs;
+    const bool answered = !reopened_ || c_.exchange.answers() != answers_at_open_;
+    // Taken before the loss is handled, which clears it; a line lost while
+    // we selected again has none yet.
+    if (!reopened_ || c_.state.station())
+        station_ = c_.state.station();
+    reopened_ = false;
+    pause_ms_ = answered ? kFirstNetworkTryMs : std::min(pause_ms_ * 2, kLongestNetworkPauseMs);
     again_in(network_ ? pause_ms_ : kLocalCheckMs);
     return true;
 }
@@ -45,6 +49,7 @@ bool Reconnection::begin()
 void Reconnection::stop()
 {
     trying_ = false;
+    reopened_ = false;
     timer_.stop();
 }
 
@@ -79,10 +84,14 @@ void Reconnection::try_now()
         return;
     }
     trying_ = false;
+    reopened_ = true;
+    answers_at_open_ = c_.exchange.answers();
     std::fprintf(stderr, "%s: the line is back\n", qPrintable(name_));
     if (station_)
         stations_.select(QString::number(*station_), true);
-    emit reconnected();
+    // Lost again while selecting: the tries have begun anew.
+    if (!trying_)
+        emit reconnected();
 }
 
 }  // namespace mivo

@@ -17,7 +17,10 @@ class Stations;
 // loss ended (a cycle, a homing run, a save, a restore) is not started again.
 // A local device is looked for under the same name (its by-id name when it
 // has one), never another adapter; a network port is tried after 1 s, then
-// after twice as long each time, up to 30 s apart.
+// after twice as long each time, up to 30 s apart. A line opened again that
+// is lost before anything answered on it (a server that accepts and drops,
+// as ser2net does while its device is missing) was never back: the pauses
+// go on growing, and the station to select is still the one lost first.
 class Reconnection : public QObject {
     Q_OBJECT
 public:
@@ -52,6 +55,8 @@ private:
     QString name_;
     std::optional<int> station_;
     int pause_ms_ = kFirstNetworkTryMs;
+    bool reopened_ = false;  // the open line is one we opened again
+    quint64 answers_at_open_ = 0;
 };
 
 }  // namespace mivo

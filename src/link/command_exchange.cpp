@@ -43,7 +43,11 @@ void CommandExchange::write_text(const QString& text)
 
 void CommandExchange::log_read(const QByteArray& bytes, WireLog::Direction direction)
 {
-    if (wire_log_ && !bytes.isEmpty())
+    if (bytes.isEmpty())
+        return;
+    if (direction != WireLog::Direction::Echo)
+        ++answers_;
+    if (wire_log_)
         wire_log_->append({QDateTime::currentMSecsSinceEpoch(), direction, bytes, source_});
 }
 

@@ -123,6 +123,10 @@ public:
     void write_text(const QString& text);
     QString read_text();
 
+    // Reads that brought the drive's bytes (an echo of our own line is not
+    // the drive's): whether a line that came back answers at all.
+    quint64 answers() const { return answers_; }
+
 private:
     // Sets aside what waits in the buffer, writes command and its CR, then
     // reads: at the end of the reply wait, or in fast mode as soon as the
@@ -157,6 +161,7 @@ private:
     qint64 owed_until_ = 0;  // tick count after which owed replies are lost
     QByteArray echo_;       // the line last written, until its echo is settled
     QByteArray echo_held_;  // received bytes that match the start of echo_
+    quint64 answers_ = 0;
 };
 
 }  // namespace mivo

@@ -2,10 +2,15 @@
 // the station selected again and the poll going on; tries that stop when
 // the user takes over.
 #include "console/console.h"
+#include "link/line_port.h"
 
 #include "../support/core_fixture.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
+
+#include <memory>
 
 using namespace mivo;
 
@@ -87,6 +92,60 @@ private slots:
         QVERIFY(line->open_times[0] - lost_at >= Reconnection::kFirstNetworkTryMs);
         QVERIFY(line->open_times[1] - line->open_times[0] >= 2 * Reconnection::kFirstNetworkTryMs);
         QVERIFY(!linked());
+    }
+
+    // A server that accepts and drops at once (ser2net while its device is
+    // missing), then serves a drive: each drop is a line that never came
+    // back, so the pauses grow as if it had refused; and once it serves,
+    // the station lost first is selected again and the poll goes on.
+    void a_line_that_drops_at_once_is_not_back()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        int drops = 0;
+        QList<qint64> accepted_at;
+        QElapsedTimer clock;
+        clock.start();
+        QStringList served;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket* s = server.nextPendingConnection()) {
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+                accepted_at << clock.elapsed();
+                if (drops > 0) {
+                    --drops;
+                    s->close();
+                    continue;
+                }
+                auto pending = std::make_shared<QByteArray>();
+                connect(s, &QTcpSocket::readyRead, s, [s, pending, &served] {
+                    *pending += s->readAll();
+                    for (qsizetype end; (end = pending->indexOf('\r')) >= 0; pending->remove(0, end + 1)) {
+                        const QByteArray line = pending->left(end);
+                        served << QString::fromLatin1(line);
+                        s->write(line.startsWith("ST") ? ">" : line == "RV 4" ? "MIVO-S 2.31\r>" : "0\r>");
+                    }
+                });
+            }
+        });
+        start_console(std::make_unique<LinePort>());
+        open_path(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
+        set_station(QStringLiteral("5"));
+        QVERIFY(linked() && Timer1().isActive());
+        console->reconnection().set_enabled(true);
+
+        drops = 2;
+        served.clear();
+        accepted_at.clear();
+        const auto connections = server.findChildren<QTcpSocket*>();
+        for (QTcpSocket* s : connections)
+            s->close();
+        QTRY_VERIFY_WITH_TIMEOUT(served.count(QStringLiteral("RV 0")) >= 2, 30000);
+        QCOMPARE(accepted_at.size(), 3);
+        QVERIFY(accepted_at[1] - accepted_at[0] > 3 * Reconnection::kFirstNetworkTryMs / 2);
+        QVERIFY(accepted_at[2] - accepted_at[1] > 3 * Reconnection::kFirstNetworkTryMs);
+        QCOMPARE(served.mid(0, 3), (QStringList{"ST 5", "ST 5", "RV 4"}));
+        QVERIFY(linked() && Timer1().isActive());
+        QVERIFY(!console->reconnection().trying());
     }
 
     // Unticking, "Open" and "Close" by hand: no try comes after them.
