@@ -35,8 +35,9 @@ void CommandExchange::write_text(const QString& text)
     // Logged as it goes out, so that a reply read meanwhile comes after it.
     if (wire_log_)
         wire_log_->append({QDateTime::currentMSecsSinceEpoch(), WireLog::Direction::ToDrive, bytes, source_});
-    // An echo comes back as the whole line, its CR included.
-    echo_ = bytes.endsWith('\r') ? bytes : QByteArray();
+    // An echo comes back as the whole line, its CR included. A CR alone is
+    // not told apart from a drive's empty line: it is left to the reply.
+    echo_ = bytes.endsWith('\r') && bytes.size() > 1 ? bytes : QByteArray();
     echo_held_.clear();
     port_.write(bytes);
 }
