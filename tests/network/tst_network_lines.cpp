@@ -207,15 +207,15 @@ private slots:
     // the loss says so rather than that the server hung up.
     void a_server_that_stops_reading_stopped_answering()
     {
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost, 0));
         NetworkPort port;
         QString reason;
         connect(&port, &SerialPort::lost, this, [&](const QString& why) { reason = why; });
-        QVERIFY2(port.open(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()), "115200,N,8,1"),
+        QVERIFY2(port.open(QStringLiteral("tcp://127.0.0.1:%1").arg(listener.serverPort()), "115200,N,8,1"),
                  qPrintable(port.errorText()));
-        QTRY_VERIFY(server.hasPendingConnections());
-        std::unique_ptr<QTcpSocket> accepted(server.nextPendingConnection());
+        QTRY_VERIFY(listener.hasPendingConnections());
+        std::unique_ptr<QTcpSocket> accepted(listener.nextPendingConnection());
         accepted->setReadBufferSize(1);  // takes one byte, then nothing more
         const QByteArray line(4096, 'x');
         QElapsedTimer clock;
