@@ -105,6 +105,8 @@ void PortControl::link_lost(const QString& reason, bool reconnecting)
     c_.view().show_link_light(false);
     c_.state.set_link_open(false);
     c_.report([](Availability& a) { a.link_closed(); });
+    if (reconnecting && loss_is_old_news_ && loss_is_old_news_())
+        return;
     // The loss may be noticed in the middle of an exchange that must not
     // process events; the message waits for the event loop.
     // The system's reason is often a stale error of some earlier call, so

@@ -37,12 +37,17 @@ public:
     // Called by "Open" and "Close" before they act: the user takes the line
     // over from an automatic reconnection.
     void set_on_user_action(std::function<void()> f) { on_user_action_ = std::move(f); }
+    // Whether a loss while reconnecting is old news: the user was told once
+    // that the line is lost, and a line opened again that never answered
+    // was not back.
+    void set_loss_is_old_news(std::function<bool()> f) { loss_is_old_news_ = std::move(f); }
 
 private:
     ConsoleContext& c_;
     QString opened_name_;
     QString lasting_name_;
     std::function<void()> on_user_action_;
+    std::function<bool()> loss_is_old_news_;
 };
 
 }  // namespace mivo

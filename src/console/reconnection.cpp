@@ -19,6 +19,7 @@ Reconnection::Reconnection(ConsoleContext& context, PortControl& port_control, S
     // A coarse timer may fire early; the pauses are promised.
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &Reconnection::try_now);
+    port_control_.set_loss_is_old_news([this] { return lost_unanswered_; });
 }
 
 void Reconnection::set_enabled(bool on)
@@ -36,6 +37,7 @@ bool Reconnection::begin()
     name_ = port_control_.lasting_name();
     network_ = names_network_line(name_);
     const bool answered = !reopened_ || c_.exchange.answers() != answers_at_open_;
+    lost_unanswered_ = !answered;
     // Taken before the loss is handled, which clears it; a line lost while
     // we selected again has none yet.
     if (!reopened_ || c_.state.station())

@@ -57,6 +57,7 @@ private:
     int pause_ms_ = kFirstNetworkTryMs;
     bool reopened_ = false;  // the open line is one we opened again
     quint64 answers_at_open_ = 0;
+    bool lost_unanswered_ = false;  // the last loss was of such a line, unanswered
 };
 
 }  // namespace mivo

@@ -96,8 +96,9 @@ private slots:
 
     // A server that accepts and drops at once (ser2net while its device is
     // missing), then serves a drive: each drop is a line that never came
-    // back, so the pauses grow as if it had refused; and once it serves,
-    // the station lost first is selected again and the poll goes on.
+    // back, so the pauses grow as if it had refused and the user hears of
+    // the loss once; and once it serves, the station lost first is selected
+    // again and the poll goes on.
     void a_line_that_drops_at_once_is_not_back()
     {
         QTcpServer server;
@@ -133,6 +134,7 @@ private slots:
         QVERIFY(linked() && Timer1().isActive());
         console->reconnection().set_enabled(true);
 
+        view.take_messages();
         drops = 2;
         served.clear();
         accepted_at.clear();
@@ -146,6 +148,7 @@ private slots:
         QCOMPARE(served.mid(0, 3), (QStringList{"ST 5", "ST 5", "RV 4"}));
         QVERIFY(linked() && Timer1().isActive());
         QVERIFY(!console->reconnection().trying());
+        QCOMPARE(view.messages.size(), 1);  // the loss, said once
     }
 
     // Unticking, "Open" and "Close" by hand: no try comes after them.
