@@ -7,7 +7,7 @@ namespace mivo {
 ConsoleApplication::ConsoleApplication(std::unique_ptr<SerialPort> port)
     : port_(port ? std::move(port) : std::make_unique<LinePort>()), console_(*port_), window_(console_)
 {
-    console_.set_view(&window_);
+    console_.set_view(&window_.view());
 }
 
 ConsoleApplication::~ConsoleApplication()

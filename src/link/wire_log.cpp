@@ -20,11 +20,12 @@ void WireLog::append(Row row)
     row.bytes.squeeze();
     if (rows_.size() < kCapacity) {
         rows_.append(std::move(row));
-        return;
+    } else {
+        // Full: the newest row takes the oldest one's place.
+        rows_[head_] = std::move(row);
+        head_ = (head_ + 1) % kCapacity;
     }
-    // Full: the newest row takes the oldest one's place.
-    rows_[head_] = std::move(row);
-    head_ = (head_ + 1) % kCapacity;
+    emit grew();
 }
 
 void WireLog::clear()

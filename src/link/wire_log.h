@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QtGlobal>
 
@@ -9,8 +10,10 @@ namespace mivo {
 
 // Every line written to the port and every piece read from it, as the
 // exchange saw them, with the time and what sent it. It keeps the newest
-// kCapacity rows; appending costs the same however full it is.
-class WireLog {
+// kCapacity rows; appending costs the same however full it is. A reader
+// hears of new rows from grew() and takes them when it suits it.
+class WireLog : public QObject {
+    Q_OBJECT
 public:
     static constexpr qsizetype kCapacity = 100'000;
 
@@ -56,6 +59,10 @@ public:
     // replaced only once everything is written. False with the reason in
     // error when it could not be.
     bool save(const QString& path, const QString& skip_source, QString* error) const;
+
+signals:
+    // A row was appended.
+    void grew();
 
 private:
     QList<Row> rows_;

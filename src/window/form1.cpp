@@ -1,35 +1,25 @@
 #include "window/form1.h"
 
+#include "window/drive_menu.h"
+#include "window/window_view.h"
+
 #include "console/console.h"
 #include "protocol/command_lines.h"
 #include "window/accessibility.h"
-#include "window/batch_report_dialog.h"
-#include "window/recipe_dialog.h"
-#include "recipe/recipe_run.h"
 #include "window/key_press_relay.h"
 #include "window/layout.h"
-#include "window/light.h"
 #include "window/line_pane.h"
-#include "window/message_box.h"
-#include "window/settings_report_dialog.h"
-#include "window/transcript_box.h"
 #include "window/recorder_pane.h"
-#include "window/value_box.h"
 #include "window/wire_log_pane.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDockWidget>
-#include <QFileDialog>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QLayout>
 #include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QLineEdit>
-#include <QPalette>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -37,7 +27,11 @@
 
 namespace mivo {
 
-Form1::Form1(Console& console, QWidget* parent) : QMainWindow(parent), console_(console)
+Form1::Form1(Console& console, QWidget* parent)
+    : QMainWindow(parent),
+      console_(console),
+      view_(std::make_unique<WindowView>(*this, ui_)),
+      drive_menu_(std::make_unique<DriveMenu>(console, *this, *view_, closing_))
 {
     install_accessibility_roles();
     build();
@@ -49,7 +43,7 @@ Form1::~Form1()
 {
     // Nothing the console does from now on may reach the widgets, and the
     // docks that go with the window must not reach the console.
-    if (&console_.view() == this)
+    if (&console_.view() == view_.get())
         console_.set_view(nullptr);
     if (line_dock_)
         line_dock_->disconnect(this);
@@ -106,6 +100,7 @@ void Form1::build_panes()
         pane->sample_added();
     });
     line_pane_ = new LinePane(console_.line_overview());
+    view_->set_line_pane(line_pane_);
     // As "Set Station" with the station typed in.
     connect(line_pane_, &LinePane::station_chosen, this, [this](int station) {
         ui_.cbb_station_num->setEditText(QString::number(station));
@@ -147,10 +142,10 @@ void Form1::build_panes()
         connect(dock, &QDockWidget::visibilityChanged, this, refit);
         connect(dock, &QDockWidget::topLevelChanged, this, refit);
     }
-    connect(line_pane_, &LinePane::back_up_all, this, [this] { run_on_every_station(StationBatch::Kind::BackUp); });
-    connect(line_pane_, &LinePane::compare_all, this, [this] { run_on_every_station(StationBatch::Kind::Compare); });
-    connect(line_pane_, &LinePane::restore_to_all, this,
-            [this] { run_on_every_station(StationBatch::Kind::Restore); });
+    const auto batch = [this](StationBatch::Kind kind) { return [this, kind] { drive_menu_->run_on_every_station(kind); }; };
+    connect(line_pane_, &LinePane::back_up_all, this, batch(StationBatch::Kind::BackUp));
+    connect(line_pane_, &LinePane::compare_all, this, batch(StationBatch::Kind::Compare));
+    connect(line_pane_, &LinePane::restore_to_all, this, batch(StationBatch::Kind::Restore));
     // Hidden, the pane sends nothing.
     connect(line_dock_, &QDockWidget::visibilityChanged, this,
             [this](bool visible) { console_.line_overview().set_active(visible); });
@@ -210,25 +205,6 @@ void Form1::build_menu()
     connect(ui_.mnu_line_reconnect, &QAction::toggled, this, &Form1::mnu_line_reconnect_Toggled);
 }
 
-void Form1::mnu_line_reply_wait_Click()
-{
-    QInputDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("reply_wait_dialog"));
-    dialog.setWindowTitle(QStringLiteral("Reply Wait"));
-    dialog.setLabelText(QStringLiteral("How long each line waits for the drive's reply, in ms\n"
-                                       "(raise it for a converter or a radio link that adds latency):"));
-    dialog.setInputMode(QInputDialog::IntInput);
-    dialog.setIntRange(CommandExchange::kReplyWaitMs, CommandExchange::kMaxReplyWaitMs);
-    dialog.setIntValue(console_.exchange().reply_wait_ms());
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const int ms = dialog.intValue();
-    console_.exchange().set_reply_wait_ms(ms);
-    ui_.mnu_line_reply_wait->setText(ms == CommandExchange::kReplyWaitMs
-                                         ? QStringLiteral("Reply Wait...")
-                                         : QStringLiteral("Reply Wait... (%1 ms)").arg(ms));
-}
-
 void Form1::mnu_line_reconnect_Toggled(bool on)
 {
     console_.reconnection().set_enabled(on);
@@ -273,209 +249,9 @@ void Form1::on_page_changed(int page)
     QTimer::singleShot(0, this, [this, previous] { SSTab1_Click(previous); });
 }
 
-void Form1::apply_availability(const Availability::State& s)
+ConsoleView& Form1::view() const
 {
-    ui_.cmd_port_open->setEnabled(s.cmd_port_open);
-    ui_.cmd_port_close->setEnabled(s.cmd_port_close);
-    ui_.cbb_station_num->setEnabled(s.cbb_station_num);
-    ui_.cmd_search_station->setEnabled(s.cmd_search_station);
-    ui_.cmd_set_station->setEnabled(s.cmd_set_station);
-    ui_.cmd_start_move->setEnabled(s.cmd_start_move);
-    ui_.cmd_stop_move->setEnabled(s.cmd_stop_move);
-    ui_.SSTab1->setEnabled(s.SSTab1);
-    for (QAction* a : {ui_.mnu_drive_backup, ui_.mnu_drive_compare, ui_.mnu_drive_restore, ui_.mnu_drive_run_test})
-        a->setEnabled(s.drive_menu);
-    if (line_pane_)
-        line_pane_->set_batch_enabled(s.line_batch);
-
-    // Disabling the page in front makes the tab bar move to another page and
-    // report a change. Only the user changes the page in front: the bar is
-    // kept quiet and put back, so the handler does not run and the page
-    // stays where it was.
-    QTabBar* bar = ui_.SSTab1->tabBar();
-    const QSignalBlocker quiet(bar);
-    const int front = bar->currentIndex();
-    for (int i = 0; i < int(s.pages.size()); ++i) {
-        ui_.SSTab1->setTabEnabled(i, s.pages[i]);
-        ui_.SSTab1->setTabToolTip(i, QString::fromLatin1(s.page_reasons[i]));
-    }
-    bar->setCurrentIndex(front);
-}
-
-void Form1::show_message(const QString& text)
-{
-    if (!closing_)
-        show_message_box(this, text);
-}
-
-bool Form1::ask(const QString& question)
-{
-    if (closing_)
-        return false;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("MIVO UI"), question, QMessageBox::Yes | QMessageBox::No,
-                    this);
-    box.setObjectName(QStringLiteral("question"));
-    box.setAccessibleName(question);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
-}
-
-void Form1::show_link_light(bool linked)
-{
-    ui_.comm_state_light->show_bit(linked);
-}
-
-void Form1::show_run_light(bool running)
-{
-    ui_.sh_run->show_bit(running);
-}
-
-void Form1::show_state_lights(const std::array<bool, 8>& lit)
-{
-    for (std::size_t i = 0; i < lit.size(); ++i)
-        ui_.mivo_state_light[i]->show_bit(lit[i]);
-}
-
-void Form1::show_input_lights(const std::array<bool, 4>& lit)
-{
-    for (std::size_t i = 0; i < lit.size(); ++i)
-        ui_.mivo_DI_state_light[i]->show_bit(lit[i]);
-}
-
-void Form1::show_value(qint16 index, const QString& text)
-{
-    if (ValueBox* box = ui_.lb_rv_feedback(index))
-        box->setText(text);
-}
-
-void Form1::clear_station_list()
-{
-    ui_.cbb_station_num->clear();
-}
-
-void Form1::append_station(int station)
-{
-    // Adding the first item to an editable combo box would also put it into
-    // the text, which shows the sweep's progress instead.
-    const QString text = ui_.cbb_station_num->currentText();
-    ui_.cbb_station_num->addItem(QString::number(station));
-    ui_.cbb_station_num->setEditText(text);
-}
-
-void Form1::show_station_text(const QString& text)
-{
-    ui_.cbb_station_num->setEditText(text);
-}
-
-QLineEdit* Form1::parameter_box(int group, int index) const
-{
-    if (index < 0 || index >= protocol::group_size(group))
-        return nullptr;
-    return group == protocol::kGroupP ? ui_.tx_position_settings[std::size_t(index)]
-                                      : ui_.tx_v_group[std::size_t(index)];
-}
-
-void Form1::show_parameter(int group, int index, const QString& text)
-{
-    if (QLineEdit* box = parameter_box(group, index))
-        box->setText(text);
-}
-
-void Form1::mark_unwritten(int group, int index, bool unwritten)
-{
-    QLineEdit* box = parameter_box(group, index);
-    if (!box)
-        return;
-    // Red text while the box holds keys that have not been written to the
-    // drive; a screen reader hears it from the description.
-    if (unwritten) {
-        QPalette pal = box->palette();
-        pal.setColor(QPalette::Text, QColor(255, 0, 0));
-        box->setPalette(pal);
-        box->setAccessibleDescription(QStringLiteral("not written"));
-    } else {
-        // A palette that sets nothing gives the colours back to the system,
-        // so the text follows its window-text colour, also when that changes.
-        box->setPalette(QPalette());
-        box->setAccessibleDescription(QString());
-    }
-}
-
-void Form1::show_config(const protocol::ConfigIndexes& indexes)
-{
-    for (std::size_t i = 0; i < indexes.size(); ++i)
-        ui_.cbb_config[i]->setCurrentIndex(indexes[i]);
-}
-
-void Form1::append_transcript(const QString& text)
-{
-    ui_.tx_response->append(text);
-}
-
-void Form1::clear_transcript()
-{
-    ui_.tx_response->setText(QString());
-}
-
-void Form1::clear_command()
-{
-    ui_.tx_command->clear();
-}
-
-void Form1::tick_feedback_boxes()
-{
-    ui_.cb_ask_pfbk->setChecked(true);
-    ui_.cb_ask_states->setChecked(true);
-}
-
-QString Form1::comm_text() const
-{
-    return ui_.cbb_port_num->currentText();
-}
-
-QString Form1::station_text() const
-{
-    return ui_.cbb_station_num->currentText();
-}
-
-QString Form1::command_text() const
-{
-    return ui_.tx_command->text();
-}
-
-QString Form1::parameter_text(int group, int index) const
-{
-    const QLineEdit* box = parameter_box(group, index);
-    return box ? box->text() : QString();
-}
-
-int Form1::config_choice(int box) const
-{
-    if (box < 0 || box >= int(ui_.cbb_config.size()))
-        return -1;
-    const QComboBox* combo = ui_.cbb_config[std::size_t(box)];
-    return combo->findText(combo->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-}
-
-bool Form1::ask_position() const
-{
-    return ui_.cb_ask_pfbk->isChecked();
-}
-
-bool Form1::ask_states() const
-{
-    return ui_.cb_ask_states->isChecked();
-}
-
-ConsoleView::MotionTexts Form1::motion_texts() const
-{
-    return {ui_.tx_move_position_1->text(), ui_.tx_move_position_2->text(), ui_.tx_move_speed->text(),
-            ui_.tx_delay_1->text(), ui_.tx_delay_2->text()};
-}
-
-int Form1::page_in_front() const
-{
-    return ui_.SSTab1->currentIndex();
+    return *view_;
 }
 
 void Form1::Form_Load() { console_.Form_Load(); }
@@ -506,128 +282,25 @@ void Form1::cmd_mivo_home_Click() { console_.motion().home_click(); }
 void Form1::cmd_start_move_Click() { console_.motion().start_click(); }
 void Form1::cmd_stop_move_Click() { console_.motion().stop_click(); }
 
-namespace {
-const QString kSettingsFilter = QStringLiteral("Drive settings (*.mivo);;All files (*)");
-}  // namespace
-
-void Form1::mnu_drive_backup_Click()
-{
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Back Up Settings"), QString(),
-                                                      kSettingsFilter);
-    if (path.isEmpty())
-        return;
-    const DriveSettings::Report report =
-        console_.drive_settings().back_up(path, QStringLiteral("mivo-console " MIVO_VERSION));
-    show_message(report.outcome == DriveSettings::Outcome::Done
-                     ? DriveSettings::backed_up_text(console_.vars().station_num, path)
-                     : DriveSettings::summary(report, QStringLiteral("Back up")));
-}
-
-void Form1::mnu_drive_compare_Click()
-{
-    run_with_file(SettingsReportDialog::Kind::Compare);
-}
-
-void Form1::mnu_drive_restore_Click()
-{
-    run_with_file(SettingsReportDialog::Kind::Restore);
-}
-
-void Form1::mnu_drive_run_test_Click()
-{
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Run Test"), QString(),
-                                                      QStringLiteral("Test recipes (*.js);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    auto* run = new recipe::RecipeRun(console_);
-    if (const QString error = run->load(path); !error.isEmpty()) {
-        delete run;
-        show_message(error);
-        return;
-    }
-    // The dialog keeps the run for its report and stays after the handler.
-    const int station = console_.vars().station_num;
-    auto* dialog = new RecipeDialog(*run, station, this);
-    run->setParent(dialog);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
-    recipe_run_ = run;
-    const recipe::StationRun result = run->run(station);
-    recipe_run_ = nullptr;
-    dialog->show_result(result);
-    // The window waited for the motor to be switched off before it closes.
-    if (close_after_run_)
-        QTimer::singleShot(0, this, &QWidget::close);
-}
-
-void Form1::run_with_file(SettingsReportDialog::Kind kind)
-{
-    const bool compare = kind == SettingsReportDialog::Kind::Compare;
-    const QString path = QFileDialog::getOpenFileName(
-        this, compare ? QStringLiteral("Compare With File") : QStringLiteral("Restore From File"), QString(),
-        kSettingsFilter);
-    if (path.isEmpty())
-        return;
-    DriveSettings& drive = console_.drive_settings();
-    const DriveSettings::Report report = compare ? drive.compare_file(path) : drive.restore_file(path);
-    if (!closing_)
-        SettingsReportDialog(kind, report, this).exec();
-}
-
-void Form1::run_on_every_station(StationBatch::Kind kind)
-{
-    QList<int> stations;
-    for (const LineOverview::Row& row : console_.line_overview().rows())
-        stations << row.station;
-    if (stations.isEmpty()) {
-        show_message(QStringLiteral("No station in the Line pane: search the line first."));
-        return;
-    }
-    QStringList names;
-    for (const int s : std::as_const(stations))
-        names << QString::number(s);
-    QString path;
-    bool save = false;
-    switch (kind) {
-    case StationBatch::Kind::BackUp:
-        path = QFileDialog::getExistingDirectory(this, QStringLiteral("Back Up All: a folder for station-N.mivo"));
-        break;
-    case StationBatch::Kind::Compare:
-        path = QFileDialog::getOpenFileName(this, QStringLiteral("Compare All With File"), QString(), kSettingsFilter);
-        break;
-    case StationBatch::Kind::Restore:
-        path = QFileDialog::getOpenFileName(this, QStringLiteral("Restore To All From File"), QString(),
-                                            kSettingsFilter);
-        if (path.isEmpty()
-            || !ask(QStringLiteral("Restore %1 to stations %2? Each station's entries that differ are written and "
-                                   "read back.")
-                        .arg(path, names.join(QStringLiteral(", ")))))
-            return;
-        save = ask(QStringLiteral("Save (\"SV\") on each station that takes every entry?"));
-        break;
-    }
-    if (path.isEmpty())
-        return;
-    const QList<StationBatch::Result> results =
-        console_.station_batch().run(kind, stations, path, save, QStringLiteral("mivo-console " MIVO_VERSION));
-    if (!closing_)
-        BatchReportDialog(kind, results, this).exec();
-}
+void Form1::mnu_drive_backup_Click() { drive_menu_->back_up(); }
+void Form1::mnu_drive_compare_Click() { drive_menu_->compare(); }
+void Form1::mnu_drive_restore_Click() { drive_menu_->restore(); }
+void Form1::mnu_drive_run_test_Click() { drive_menu_->run_test(); }
+void Form1::mnu_line_reply_wait_Click() { drive_menu_->reply_wait(*ui_.mnu_line_reply_wait); }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
     // A handler may still sit in a wait (homing, a dwell, the search): the
     // console ends its waits and keeps it from writing, and no more boxes
     // come up, so that the program ends promptly.
-    if (recipe_run_) {
+    if (drive_menu_->stop_run_before_closing()) {
         // A recipe that left the motor on switches it off first; the window
         // closes once the run has ended.
-        close_after_run_ = true;
-        recipe_run_->stop(QStringLiteral("the window was closed"));
         event->ignore();
         return;
     }
     closing_ = true;
+    view_->set_closing();
     console_.shut_down();
     event->accept();
 }

@@ -3,23 +3,21 @@
 #include <QWidget>
 
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace mivo {
 
 class LineOverview;
+class LineTableModel;
 
 // The "Line" pane: a row for each station of the line, as the overview
-// reads them. Its cells are plain text, so that a test or a screen reader
-// reads what a user sees.
+// reads them (LineTableModel), and the buttons of its batch operations.
 class LinePane : public QWidget {
     Q_OBJECT
 public:
-    enum Column { kStation, kStatus, kVersion, kPosition, kState, kInputs, kAnswered, kLastSeen, kColumns };
-
     explicit LinePane(LineOverview& overview, QWidget* parent = nullptr);
 
-    QTableWidget& table() { return *table_; }
+    QTableView& table() { return *table_; }
     // "Back Up All...", "Compare All...", "Restore To All...": usable as the
     // "Drive" menu is.
     void set_batch_enabled(bool on);
@@ -33,11 +31,8 @@ signals:
     void restore_to_all();
 
 private:
-    void rebuild();
-    void show_row(int index);
-
-    LineOverview& overview_;
-    QTableWidget* table_;
+    LineTableModel* model_;
+    QTableView* table_;
     QList<QPushButton*> batch_buttons_;
 };
 

@@ -69,7 +69,12 @@ WireLogPane::WireLogPane(WireLog& log, QWidget* parent)
     connect(clear, &QPushButton::clicked, this, &WireLogPane::clear);
     connect(save, &QPushButton::clicked, this, &WireLogPane::save_as);
     refresh_timer_.setInterval(kRefreshMs);
+    refresh_timer_.setSingleShot(true);
     connect(&refresh_timer_, &QTimer::timeout, this, &WireLogPane::refresh);
+    connect(&log_, &WireLog::grew, this, [this] {
+        if (isVisible() && !refresh_timer_.isActive())
+            refresh_timer_.start();
+    });
 }
 
 void WireLogPane::refresh()
@@ -88,7 +93,6 @@ void WireLogPane::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     refresh();
-    refresh_timer_.start();
 }
 
 void WireLogPane::hideEvent(QHideEvent* event)

@@ -17,8 +17,9 @@ class WireLogModel;
 class WireLogPane : public QWidget {
     Q_OBJECT
 public:
-    // How often a shown, running pane takes the log's new rows. Each take
-    // redraws the whole table, so a poll's two ticks a second share one.
+    // How late a shown, running pane takes the log's new rows. Each take
+    // redraws the whole table, so a poll's two ticks a second share one;
+    // while nothing is logged the pane does nothing.
     static constexpr int kRefreshMs = 1000;
 
     explicit WireLogPane(WireLog& log, QWidget* parent = nullptr);

@@ -3,6 +3,7 @@
 #include "app/close_on_signal.h"
 #include "window/recorder_chart_view.h"
 #include "window/line_pane.h"
+#include "window/line_table_model.h"
 #include "window/recipe_dialog.h"
 #include "window/recorder_pane.h"
 #include "window/recorder_plot.h"
@@ -16,6 +17,7 @@
 #include <QDockWidget>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QTemporaryDir>
@@ -176,22 +178,21 @@ private slots:
         ui().cb_ask_states->setChecked(true);
         console().state().set_found_stations({1, 2, 5});
         ui().mnu_view_line->trigger();
-        QTableWidget* table = form->findChild<QTableWidget*>(QStringLiteral("line_table"));
+        QTableView* table = form->findChild<QTableView*>(QStringLiteral("line_table"));
         QVERIFY(table);
         const auto cell = [&](int row, int column) {
-            const QTableWidgetItem* item = table->item(row, column);
-            return item ? item->text() : QString();
+            return table->model()->index(row, column).data().toString();
         };
-        QTRY_COMPARE_WITH_TIMEOUT(cell(1, LinePane::kStatus), QStringLiteral("lost"), 15000);
-        QTRY_COMPARE(cell(0, LinePane::kStatus), QStringLiteral("ok"));
-        QCOMPARE(cell(2, LinePane::kStation), QStringLiteral("5"));
-        QTRY_VERIFY(cell(2, LinePane::kAnswered).section('/', 0, 0).toInt() >= 2);
-        QVERIFY(!cell(2, LinePane::kState).contains(QStringLiteral("SVON")));
+        QTRY_COMPARE_WITH_TIMEOUT(cell(1, LineTableModel::kStatus), QStringLiteral("lost"), 15000);
+        QTRY_COMPARE(cell(0, LineTableModel::kStatus), QStringLiteral("ok"));
+        QCOMPARE(cell(2, LineTableModel::kStation), QStringLiteral("5"));
+        QTRY_VERIFY(cell(2, LineTableModel::kAnswered).section('/', 0, 0).toInt() >= 2);
+        QVERIFY(!cell(2, LineTableModel::kState).contains(QStringLiteral("SVON")));
 
         ui().SSTab1->setCurrentIndex(0);
         QTest::keyClicks(ui().tx_command, QStringLiteral("EN 1"));
         QTest::keyClick(ui().tx_command, Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(cell(2, LinePane::kState).contains(QStringLiteral("SVON")), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(cell(2, LineTableModel::kState).contains(QStringLiteral("SVON")), 15000);
 
         form->line_dock()->hide();
         QTest::qWait(100);
