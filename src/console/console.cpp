@@ -10,20 +10,21 @@ Console::Console(SerialPort& port, QObject* parent)
       exchange_(port),
       context_(port, exchange_),
       port_control_(context_),
-      monitoring_(context_),
-      operations_(context_, monitoring_),
+      operations_(context_),
+      line_operations_(context_),
+      monitoring_(context_, operations_),
       terminal_(context_, operations_),
-      stations_(context_, operations_),
+      stations_(context_, operations_, line_operations_),
       settings_(context_, operations_),
       motion_(context_, monitoring_, operations_),
-      drive_settings_(context_),
+      drive_settings_(context_, operations_),
       reconnection_(context_, port_control_, stations_),
-      line_overview_(context_),
+      line_overview_(context_, line_operations_),
       station_batch_(context_, operations_, drive_settings_, stations_)
 {
     port.setObjectName(QStringLiteral("MSComm1"));
     exchange_.set_wire_log(&wire_log_);
-    connect(&context_.Timer1, &QTimer::timeout, this, [this] { monitoring_.Timer1_Timer(); });
+    connect(&context_.poll, &PollGate::tick, this, [this] { monitoring_.Timer1_Timer(); });
     // A lost port is handled at once, so that a handler waiting on the drive
     // sees the link gone when its wait returns.
     connect(&port, &SerialPort::lost, this, [this](const QString& reason) {
@@ -47,8 +48,8 @@ void Console::set_view(ConsoleView* view)
 
 void Console::Form_Load()
 {
-    context_.vars.is_linked = kFalse;
-    context_.vars.move_running = kFalse;
+    context_.vars.is_linked = false;
+    context_.vars.move_running = false;
 }
 
 void Console::SSTab1_Click(qint16 PreviousTab)
@@ -70,9 +71,9 @@ void Console::shut_down()
     // promptly.
     exchange_.shut_down();
     reconnection_.stop();
-    context_.Timer1.stop();
+    context_.poll.stop();
     context_.MSComm1.close();
-    context_.vars.is_linked = kFalse;
+    context_.vars.is_linked = false;
 }
 
 }  // namespace mivo

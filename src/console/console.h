@@ -3,6 +3,7 @@
 #include "console/console_context.h"
 #include "console/drive_operations.h"
 #include "console/drive_settings.h"
+#include "console/line_operations.h"
 #include "console/line_overview.h"
 #include "console/monitoring.h"
 #include "console/motion.h"
@@ -23,7 +24,7 @@ class ConsoleView;
 class SerialPort;
 
 // The console without its window: the logic behind every handler, the
-// form-level variables, the availability rules and the poll timer, on a
+// form-level variables, the availability rules and the poll, on a
 // serial port it is given. A front end gives it a view and calls the
 // subsystems from its handlers.
 class Console : public QObject {
@@ -47,6 +48,8 @@ public:
     PortControl& port_control() { return port_control_; }
     // The drive operations, for front ends that call instead of clicking.
     DriveOperations& operations() { return operations_; }
+    // The line as a whole: the search, and the Line pane's rounds.
+    LineOperations& line_operations() { return line_operations_; }
     Terminal& terminal() { return terminal_; }
     Stations& stations() { return stations_; }
     Monitoring& monitoring() { return monitoring_; }
@@ -61,7 +64,10 @@ public:
     ConsoleView& view() const { return context_.view(); }
     FormVariables& vars() { return context_.vars; }
     const Availability& availability() const { return context_.availability; }
-    QTimer& Timer1() { return context_.Timer1; }
+    // The poll's switch; front ends and batches ask it, never its timer.
+    PollGate& poll() { return context_.poll; }
+    // The poll's timer, for tests that drive the poll by hand.
+    QTimer& Timer1() { return context_.poll.timer(); }
     CommandExchange& exchange() { return exchange_; }
     // Every line written and every piece read, whoever sent it.
     WireLog& wire_log() { return wire_log_; }
@@ -78,8 +84,9 @@ private:
     CommandExchange exchange_;
     ConsoleContext context_;
     PortControl port_control_;
-    Monitoring monitoring_;
     DriveOperations operations_;
+    LineOperations line_operations_;
+    Monitoring monitoring_;
     Terminal terminal_;
     Stations stations_;
     Settings settings_;

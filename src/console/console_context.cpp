@@ -18,14 +18,18 @@ ConsoleView& no_view()
 ConsoleContext::ConsoleContext(SerialPort& port, CommandExchange& exchange_)
     : MSComm1(port), exchange(exchange_), view_(&no_view())
 {
-    Timer1.setObjectName(QStringLiteral("Timer1"));
-    Timer1.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(kPollIntervalMs);
 }
 
 void ConsoleContext::set_view(ConsoleView* view)
 {
     view_ = view ? view : &no_view();
+}
+
+void ConsoleContext::set_station(qint16 station, bool broadcast)
+{
+    vars.station_num = station;
+    broadcast_ = broadcast;
+    state.set_station(station, broadcast);
 }
 
 LinkGuard ConsoleContext::hold_link()
@@ -41,7 +45,7 @@ void ConsoleContext::apply_availability()
 
 bool ConsoleContext::linked_or_tell(const QString& message) const
 {
-    if (vars.is_linked == kTrue)
+    if (vars.is_linked)
         return true;
     tell(message);
     return false;

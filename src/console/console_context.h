@@ -3,11 +3,11 @@
 #include "console/availability.h"
 #include "console/console_state.h"
 #include "console/form_variables.h"
+#include "console/poll_gate.h"
 #include "console/recorder.h"
 #include "link/command_exchange.h"
 
 #include <QString>
-#include <QTimer>
 
 namespace mivo {
 
@@ -16,12 +16,10 @@ class LinkGuard;
 class SerialPort;
 
 // What the logic behind the handlers works with: the port and its exchange,
-// the view, the form-level variables, the poll timer, and the rules that say
-// which controls can be used.
+// the view, the form-level variables, the poll's gate, and the rules that
+// say which controls can be used.
 class ConsoleContext {
 public:
-    static constexpr int kPollIntervalMs = 500;
-
     ConsoleContext(SerialPort& port, CommandExchange& exchange);
     ConsoleContext(const ConsoleContext&) = delete;
     ConsoleContext& operator=(const ConsoleContext&) = delete;
@@ -30,9 +28,8 @@ public:
     CommandExchange& exchange;
     FormVariables vars;
     Availability availability;
-    // The poll. Its interval is a lower bound: a coarse timer may fire up
-    // to 5 % early, so it is a precise one.
-    QTimer Timer1;
+    // The poll's one switch.
+    PollGate poll;
     // What the poll's ticks read, for looking back.
     Recorder recorder;
     // What front ends follow.
@@ -42,22 +39,23 @@ public:
     // nullptr: no view (shows nothing, reads empty text).
     void set_view(ConsoleView* view);
 
-    // The last station selection chose broadcast mode (a text of value 32
-    // exactly; "31.5" selects station 32 in normal mode).
-    bool broadcast_selected = false;
+    // The station the console works with, as a selection chose it: its
+    // number (also in vars.station_num) and whether it is broadcast mode.
+    void set_station(qint16 station, bool broadcast);
+    // Broadcast mode: every drive obeys and none answers, so nothing is
+    // polled and no write is acknowledged. Only a text of value 32 exactly
+    // chooses it; "31.5" selects station 32 in normal mode.
+    bool broadcast() const { return broadcast_; }
 
     // Counts successful opens, so that a handler that waited through a
     // "Close" and a new "Open" can tell it is no longer on its own link.
     quint64 link_session = 0;
     // Handlers and operations under way (their LinkGuards): while any is,
     // the event loop that runs is some handler's wait, not the idle one.
-    int link_holders = 0;
+    int link_holders() const { return link_holders_; }
     // A broadcast motion cycle between two moves, where the line is free
     // for a moment although the cycle's handler runs.
     bool between_broadcast_moves = false;
-    // Actions that keep the poll off for their length (OperationScope).
-    int poll_holds = 0;
-
     // A handler takes this at its start; it tells whether the link is still
     // the one the handler began on, and refuses to talk once it is not.
     LinkGuard hold_link();
@@ -81,7 +79,11 @@ public:
     void tell(const QString& text) const;
 
 private:
+    friend class LinkGuard;
+
     ConsoleView* view_;
+    bool broadcast_ = false;
+    int link_holders_ = 0;
 };
 
 }  // namespace mivo

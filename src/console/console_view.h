@@ -44,12 +44,6 @@ public:
     virtual void show_input_lights(const std::array<bool, 4>& lit) { Q_UNUSED(lit); }
     // lb_rv_feedback(index): 0 position, 3 configuration word, 4 version.
     virtual void show_value(qint16 index, const QString& text) { Q_UNUSED(index); Q_UNUSED(text); }
-    // Every live value read ("RV n"): its value line, or nothing when the
-    // reply had none. For front ends that keep or plot what the poll reads.
-    virtual void poll_reply(qint16 RV_Group_num, const std::optional<QString>& value_line)
-    {
-        Q_UNUSED(RV_Group_num); Q_UNUSED(value_line);
-    }
 
     // The station box: its list and its text.
     virtual void clear_station_list() {}

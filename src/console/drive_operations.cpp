@@ -2,7 +2,8 @@
 
 #include "console/console_context.h"
 #include "console/link_guard.h"
-#include "console/monitoring.h"
+#include "console/console_view.h"
+#include "console/poll_gate.h"
 #include "console/recorder.h"
 #include "console/settings_file.h"
 #include "console/wire_source.h"
@@ -29,29 +30,6 @@ QStringList set_bits(quint32 word, const char* const (&names)[N])
             out << QLatin1String(names[bit]);
     return out;
 }
-
-// The poll stays out of an operation that processes events while it waits:
-// its lines would fall between the operation's. It goes on afterwards if it
-// ran before and the link is still the one the operation began on.
-class PollPaused {
-public:
-    PollPaused(ConsoleContext& c, LinkGuard& link) : c_(c), link_(link), was_active_(c.Timer1.isActive())
-    {
-        c_.Timer1.stop();
-    }
-    ~PollPaused()
-    {
-        if (was_active_)
-            link_.start_timer1();
-    }
-    PollPaused(const PollPaused&) = delete;
-    PollPaused& operator=(const PollPaused&) = delete;
-
-private:
-    ConsoleContext& c_;
-    LinkGuard& link_;
-    bool was_active_;
-};
 
 }  // namespace
 
@@ -88,7 +66,8 @@ DriveOperations::Selection DriveOperations::select_station(const QString& statio
         s.failure = link_failure();
         return s;
     }
-    c_.Timer1.stop();
+    // Selecting switches the poll off; the caller decides when it goes on.
+    c_.poll.stop();
     // The select line goes out twice, text as typed.
     const QString line = protocol::station_select_line(station_text);
     for (int i = 0; i < 2; ++i) {
@@ -99,21 +78,20 @@ DriveOperations::Selection DriveOperations::select_station(const QString& statio
             return s;
         }
     }
-    c_.vars.station_num = *station;
-    c_.broadcast_selected = s.broadcast;
-    c_.state.set_station(*station, s.broadcast);
+    c_.set_station(*station, s.broadcast);
     if (s.broadcast)
         return s;
-    s.version = monitoring_.read_and_show_RV_Group(protocol::kValueVersion);
-    if (!s.version) {
-        // The version shown belonged to the station selected before.
-        monitoring_.clear_value(protocol::kValueVersion);
+    s.version = read_version().value_line;
+    c_.state.set_live_value(protocol::kValueVersion, s.version);
+    // Also no version is shown: the one shown belonged to the station
+    // selected before.
+    c_.view().show_value(protocol::kValueVersion, s.version.value_or(QString()));
+    if (!s.version)
         s.failure = link.up() ? Failure::NoAnswer : link_failure();
-    }
     return s;
 }
 
-DriveOperations::LiveValue DriveOperations::read_live_value(qint16 RV_Group_num)
+DriveOperations::LiveValue DriveOperations::read_value(qint16 RV_Group_num)
 {
     LiveValue v;
     LinkGuard link = c_.hold_link();
@@ -122,9 +100,20 @@ DriveOperations::LiveValue DriveOperations::read_live_value(qint16 RV_Group_num)
         v.value_line = reply.value;
     else
         v.failure = link.up() ? Failure::NoAnswer : link_failure();
-    if (link.up())
+    return v;
+}
+
+DriveOperations::LiveValue DriveOperations::read_live_value(qint16 RV_Group_num)
+{
+    const LiveValue v = read_value(RV_Group_num);
+    if (c_.hold_link().up())
         c_.state.set_live_value(RV_Group_num, v.value_line);
     return v;
+}
+
+DriveOperations::LiveValue DriveOperations::read_version()
+{
+    return read_value(protocol::kValueVersion);
 }
 
 DriveOperations::Status DriveOperations::read_status()
@@ -168,6 +157,12 @@ std::optional<qint16> DriveOperations::read_entry_on(LinkGuard& link, int entry)
     return protocol::to_int16(reply.value);
 }
 
+void DriveOperations::put_entry_on(LinkGuard& link, int entry, qint16 value)
+{
+    link.send_mivo_command(
+        protocol::write_parameter_line(settings_file::group_of(entry), settings_file::index_of(entry), value));
+}
+
 DriveOperations::Groups DriveOperations::read_entries(int first, int last)
 {
     Groups g;
@@ -176,7 +171,7 @@ DriveOperations::Groups DriveOperations::read_entries(int first, int last)
         return g;
     }
     LinkGuard link = c_.hold_link();
-    c_.Timer1.stop();
+    const PollGate::Hold off(c_.poll, link, PollGate::After::On);
     for (int entry = first; entry <= last; ++entry) {
         // The reads process no events, but a port that fails under a write
         // is reported at once.
@@ -189,7 +184,6 @@ DriveOperations::Groups DriveOperations::read_entries(int first, int last)
         if (!value)
             g.missing << settings_file::name_of(entry);
     }
-    link.start_timer1();
     if (!link.up())
         g.failure = link_failure();
     else if (g.missing.size() == g.values.size())
@@ -218,7 +212,7 @@ DriveOperations::Result DriveOperations::send_write(LinkGuard& link, const QStri
         return r;
     }
     // Under broadcast every drive obeys and none answers.
-    if (c_.broadcast_selected)
+    if (c_.broadcast())
         return r;
     r.acknowledged = sent.discarded.contains(u'>');
     if (write_replies_ && !r.acknowledged)
@@ -250,7 +244,7 @@ DriveOperations::Saved DriveOperations::save()
     const WireSource tag(c_.exchange, QStringLiteral("Save"));
     Saved s;
     LinkGuard link = c_.hold_link();
-    const PollPaused paused(c_, link);
+    const PollGate::Hold off(c_.poll, link, PollGate::After::Resume);
     const SaveAnswer answer = save_on(link);
     s.answered = answer.answered;
     if (!answer.link_up)
@@ -281,7 +275,7 @@ DriveOperations::Result DriveOperations::apply_config(int word)
     const WireSource tag(c_.exchange, QStringLiteral("Apply"));
     Result r;
     LinkGuard link = c_.hold_link();
-    c_.Timer1.stop();
+    const PollGate::Hold off(c_.poll, link, PollGate::After::On);
     link.send_mivo_command(protocol::write_config_line(word));
     link.Delay(c_.exchange.reply_wait_ms());
     link.send_mivo_command(protocol::save_line());
@@ -291,7 +285,6 @@ DriveOperations::Result DriveOperations::apply_config(int word)
         return r;
     }
     link.empty_receive_buffer();
-    link.start_timer1();
     return r;
 }
 
@@ -311,7 +304,7 @@ DriveOperations::Homed DriveOperations::home(qint32 timeout_ms)
         return h;
     }
     LinkGuard link = c_.hold_link();
-    const PollPaused paused(c_, link);
+    const PollGate::Hold off(c_.poll, link, PollGate::After::Resume);
     const Stopwatch clock;
     const qint32 limit = c_.exchange.homing_limit_ms();
     c_.exchange.set_homing_limit_ms(timeout_ms);
@@ -334,7 +327,7 @@ DriveOperations::Moved DriveOperations::move(const MoveRequest& request)
     if (request.speed) {
         const CommandExchange::Sent speed = link.send_mivo_command(protocol::speed_line(*request.speed));
         // A move at a speed the drive did not take would run at the old one.
-        if (write_replies_ && link.up() && !c_.broadcast_selected
+        if (write_replies_ && link.up() && !c_.broadcast()
             && (!speed.discarded.contains(u'>') || protocol::value_line(speed.discarded).trimmed() == u"ERR")) {
             m.speed_refused = true;
             m.failure = Failure::Refused;

@@ -10,7 +10,6 @@ namespace mivo {
 
 class ConsoleContext;
 class LinkGuard;
-class Monitoring;
 
 // What a front end can ask of the selected drive, one call each: inputs as
 // values, what happened as the result. Nothing here shows a message or asks
@@ -102,7 +101,7 @@ public:
     // has stopped there (at a limit, or blocked).
     static constexpr qint32 kStallMs = 1000;
 
-    DriveOperations(ConsoleContext& context, Monitoring& monitoring) : c_(context), monitoring_(monitoring) {}
+    explicit DriveOperations(ConsoleContext& context) : c_(context) {}
 
     // Off (the window's way): a write's reply is not read. On (the tool and
     // recipes): servo(), move()'s "VA" and "MA" and put_entry() take the
@@ -114,9 +113,14 @@ public:
     bool write_replies() const { return write_replies_; }
 
     // The select line twice, with the text as given, then the version
-    // (but in broadcast mode); sets the station the console works with.
+    // (but in broadcast mode); sets the station the console works with and
+    // shows its version. The poll is off afterwards: whoever selects says
+    // when it goes on.
     Selection select_station(const QString& station_text);
+    // "RV n", its value line also kept as the state's live value.
     LiveValue read_live_value(qint16 RV_Group_num);
+    // "RV 4", the drive's version, kept nowhere.
+    LiveValue read_version();
     // One "RV 0", one "RV 2" and one "RV 5".
     Status read_status();
     // entry: the settings file's position (0..15 P, 16..22 V).
@@ -149,17 +153,19 @@ public:
     // One entry read on a link the caller holds: no number when the reply
     // holds no 16-bit number or the link is gone.
     static std::optional<qint16> read_entry_on(LinkGuard& link, int entry);
+    // "WT g i v" alone on a link the caller holds; its reply is not read.
+    static void put_entry_on(LinkGuard& link, int entry, qint16 value);
     // "SV", the save wait, then what came: answered when the drive answered
     // at all, also when the link went away after the answer.
     static SaveAnswer save_on(LinkGuard& link);
 
 private:
     Failure link_failure() const;
+    LiveValue read_value(qint16 RV_Group_num);
     // One write line; with write replies on, a missing prompt is NoAnswer.
     Result send_write(LinkGuard& link, const QString& line);
 
     ConsoleContext& c_;
-    Monitoring& monitoring_;
     bool write_replies_ = false;
 };
 

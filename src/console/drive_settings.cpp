@@ -7,7 +7,6 @@
 #include "console/drive_operations.h"
 #include "console/wire_source.h"
 #include "protocol/command_lines.h"
-#include "protocol/reply_values.h"
 
 #include "link/whole_file.h"
 
@@ -99,11 +98,10 @@ DriveSettings::Report DriveSettings::back_up(const QString& path, const QString&
     const Values values = read_all(c_, op.link, report);
     if (failed(report))
         return report;
-    const CommandExchange::Reply version = op.link.get_mivo_response(protocol::read_value_line(protocol::kValueVersion), {});
+    const std::optional<QString> version = operations_.read_version().value_line;
     if (!go_on(c_, op.link, report))
         return report;
-    const settings_file::Header header =
-        settings_file::header_now(writer, c_.vars.station_num, version.complete ? version.value : QString());
+    const settings_file::Header header = settings_file::header_now(writer, c_.vars.station_num, version.value_or(QString()));
 
     // Written whole or not at all: an old file stays as it was.
     WholeFile file(path);
@@ -148,7 +146,7 @@ DriveSettings::Report DriveSettings::restore(const Values& file, SaveChoice choi
         const int group = settings_file::group_of(e);
         const int index = settings_file::index_of(e);
         const QString name = settings_file::name_of(e);
-        link.send_mivo_command(protocol::write_parameter_line(group, index, *f));
+        DriveOperations::put_entry_on(link, e, *f);
         if (group == protocol::kConfigGroup && index == protocol::kConfigIndex)
             report.reset_needed = true;
         report.unanswered = name;

@@ -9,6 +9,7 @@
 namespace mivo {
 
 class ConsoleContext;
+class DriveOperations;
 
 // Backing up, comparing and restoring a drive's P and V groups with a
 // settings file: the same code behind the window's "Drive" menu and the
@@ -16,7 +17,7 @@ class ConsoleContext;
 // writes and on again afterwards, as the group reads of "Setup" do.
 class DriveSettings {
 public:
-    explicit DriveSettings(ConsoleContext& context) : c_(context) {}
+    DriveSettings(ConsoleContext& context, DriveOperations& operations) : c_(context), operations_(operations) {}
 
     enum class Outcome {
         Done,         // compare: the same; restore: every write read back
@@ -68,6 +69,7 @@ public:
 
 private:
     ConsoleContext& c_;
+    DriveOperations& operations_;
 };
 
 }  // namespace mivo

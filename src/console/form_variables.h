@@ -5,20 +5,18 @@
 
 namespace mivo {
 
-// Booleans kept the drive console's way, in 16-bit integers.
-constexpr qint16 kTrue = -1;
-constexpr qint16 kFalse = 0;
+// The old names of the two truth values, for callers that still compare
+// with them; new code writes true and false.
+constexpr bool kTrue = true;
+constexpr bool kFalse = false;
 
 // The console's shared state, read and written by every handler. The
-// console context owns the one instance; the exchange hands back what it
-// read and the context records it here.
+// console context owns the one instance.
 struct FormVariables {
-    qint16 is_linked = kFalse;     // the serial port is open
-    QString reply_value;           // value text of the last reply read
-    QString rx_text;               // text last taken from the receive buffer
-    QString last_command;          // command text last composed or sent
-    qint16 move_running = kFalse;  // a two-point motion cycle is running
-    qint16 station_num = 0;        // station selected last; 32 is broadcast
+    bool is_linked = false;      // the serial port is open
+    QString last_command;        // command text last sent through a link guard
+    bool move_running = false;   // a two-point motion cycle is running
+    qint16 station_num = 0;      // station selected last (ConsoleContext::broadcast() tells the mode)
 };
 
 }  // namespace mivo

@@ -1,7 +1,9 @@
 #include "console/line_overview.h"
 
 #include "console/console_context.h"
+#include "console/line_operations.h"
 #include "console/link_guard.h"
+#include "console/poll_gate.h"
 #include "console/recorder.h"
 #include "console/wire_source.h"
 #include "protocol/command_lines.h"
@@ -10,7 +12,7 @@
 
 namespace mivo {
 
-LineOverview::LineOverview(ConsoleContext& context) : c_(context)
+LineOverview::LineOverview(ConsoleContext& context, LineOperations& line) : c_(context), line_(line)
 {
     look_timer_.setInterval(kLookMs);
     connect(&look_timer_, &QTimer::timeout, this, &LineOverview::look);
@@ -61,19 +63,19 @@ qint64 LineOverview::line_time_left() const
 {
     // The window's poll keeps its tick: a go ends at the latest a little
     // after the next one was due.
-    if (c_.Timer1.isActive())
-        return c_.Timer1.remainingTime() + kTickSlackMs;
+    if (c_.poll.running())
+        return c_.poll.remaining_ms() + kTickSlackMs;
     return kLongestGoMs;
 }
 
 void LineOverview::look()
 {
-    if (!active_ || rows_.isEmpty() || c_.vars.is_linked != kTrue || c_.exchange.is_stopped())
+    if (!active_ || rows_.isEmpty() || !c_.vars.is_linked || c_.exchange.is_stopped())
         return;
     // Only the idle event loop, or a broadcast cycle between its moves: any
     // other handler may be in the middle of its lines.
-    const bool idle = c_.link_holders == 0 && !c_.availability.busy();
-    if (!idle && !(c_.between_broadcast_moves && c_.link_holders == 1))
+    const bool idle = c_.link_holders() == 0 && !c_.availability.busy();
+    if (!idle && !(c_.between_broadcast_moves && c_.link_holders() == 1))
         return;
     // Each line may take the reply wait; the window's select line must
     // still fit after the last one.
@@ -106,28 +108,20 @@ void LineOverview::read_next(const std::function<bool()>& room)
         next_ = 0;
     const int index = next_++;
     Row& row = rows_[index];
-    const CommandExchange::Sent selected =
-        c_.exchange.send_mivo_command(protocol::station_select_line(QString::number(row.station)));
-    bool answered = selected.discarded.contains(u'>');
-    // A station that does not answer its select line is not read: no reply
-    // would come, and the line's time is the other stations'.
+    const LineOperations::Round round = line_.read_round(row.station, !row.version, room);
+    // Out of time: the round goes on with this station next time.
+    if (round.cut_short) {
+        --next_;
+        return;
+    }
+    bool answered = round.selected;
     if (answered) {
-        std::optional<QString> values[3];
-        const qint16 groups[3] = {protocol::kValuePosition, protocol::kValueState, protocol::kValueInputs};
-        for (int i = 0; i < 3; ++i) {
-            // Out of time: the round goes on with this station next time.
-            if (!room()) {
-                --next_;
-                return;
-            }
-            values[i] = read(groups[i]);
-        }
-        if (!row.version && room())
-            row.version = read(protocol::kValueVersion);
-        row.position = Recorder::position_of(values[0]);
-        row.state = Recorder::state_of(values[1]);
-        row.inputs = Recorder::inputs_of(values[2]);
-        answered = values[0] || values[1] || values[2];
+        if (!row.version)
+            row.version = round.version;
+        row.position = Recorder::position_of(round.position);
+        row.state = Recorder::state_of(round.state);
+        row.inputs = Recorder::inputs_of(round.inputs);
+        answered = round.position || round.state || round.inputs;
     }
     ++row.asked;
     if (answered) {
@@ -141,18 +135,12 @@ void LineOverview::read_next(const std::function<bool()>& room)
     emit row_changed(index);
 }
 
-std::optional<QString> LineOverview::read(qint16 RV_Group_num)
-{
-    const CommandExchange::Reply r = c_.exchange.get_mivo_response(protocol::read_value_line(RV_Group_num), QString());
-    return r.complete ? std::optional<QString>(r.value) : std::nullopt;
-}
-
 void LineOverview::reselect()
 {
     const std::optional<int> station = c_.state.station();
     if (!station)
         return;  // the window has selected none on this link
-    c_.exchange.send_mivo_command(protocol::station_select_line(QString::number(*station)));
+    line_.reselect(*station);
 }
 
 }  // namespace mivo

@@ -12,6 +12,7 @@
 namespace mivo {
 
 class ConsoleContext;
+class LineOperations;
 
 // Every station of the line in view while the window works with one: the
 // stations of the last search (and any selected since), read one after the
@@ -47,7 +48,7 @@ public:
     // events are processed again.
     static constexpr int kLongestGoMs = 200;
 
-    explicit LineOverview(ConsoleContext& context);
+    LineOverview(ConsoleContext& context, LineOperations& line);
 
     // Reads only while shown; the counts begin anew each time.
     void set_active(bool on);
@@ -65,11 +66,11 @@ private:
     // Reads the next station while room() says a line and the window's
     // select line still fit.
     void read_next(const std::function<bool()>& room);
-    std::optional<QString> read(qint16 RV_Group_num);
     void reselect();
     qint64 line_time_left() const;
 
     ConsoleContext& c_;
+    LineOperations& line_;
     QTimer look_timer_;
     QList<Row> rows_;
     int next_ = 0;

@@ -13,13 +13,13 @@ class ConsoleContext;
 // handlers run, a "Close" (and a new "Open") or a lost port among them; after
 // such a wait the handler must neither write to a link it did not start on
 // nor claim that anything went through. Every exchange made through the
-// guard records what it read in the form-level variables, and once the link
-// is gone is refused: nothing is written, read or recorded, and no time
+// guard records the line it sent in the form-level variables, and once the
+// link is gone is refused: nothing is written, read or recorded, and no time
 // passes.
 class LinkGuard {
 public:
     explicit LinkGuard(ConsoleContext& context);
-    // Counted in ConsoleContext::link_holders while it lives.
+    // Counted in ConsoleContext::link_holders() while it lives.
     LinkGuard(const LinkGuard& other);
     LinkGuard& operator=(const LinkGuard&) = delete;
     ~LinkGuard();
@@ -28,7 +28,7 @@ public:
     bool up() const;
 
     CommandExchange::Sent send_mivo_command(const QString& command);
-    // The reply, also left in reply_value; an empty one once the link is gone.
+    // The reply; an empty one once the link is gone.
     CommandExchange::Reply get_mivo_response(const QString& command, const QString& replace_target);
     // Writes check_command and a CR and tells whether the prompt came back.
     // last_command is emptied before check_command is read, so handing in
@@ -37,9 +37,6 @@ public:
     void Delay(qint32 msecond);
     // What was thrown away.
     QString empty_receive_buffer();
-    // Timer1 on again, unless the link is gone (the timer then belongs to
-    // whoever opened it again, or stays off) or an action keeps it off.
-    void start_timer1();
 
 private:
     ConsoleContext& c_;

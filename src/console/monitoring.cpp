@@ -2,6 +2,7 @@
 
 #include "console/console_context.h"
 #include "console/console_view.h"
+#include "console/drive_operations.h"
 #include "console/link_guard.h"
 #include "console/wire_source.h"
 #include "link/waits.h"
@@ -36,7 +37,7 @@ bool Monitoring::tick()
 bool Monitoring::poll()
 {
     LinkGuard link = c_.hold_link();
-    if (!link.up() || c_.vars.station_num == protocol::kBroadcastStation)
+    if (!link.up() || c_.broadcast())
         return false;
     const bool states = c_.view().ask_states();
     const bool position = c_.view().ask_position();
@@ -78,52 +79,38 @@ bool Monitoring::has_value_box(qint16 RV_Group_num)
            || RV_Group_num == protocol::kValueVersion;
 }
 
-void Monitoring::clear_value(qint16 RV_Group_num)
-{
-    c_.view().show_value(RV_Group_num, QString());
-}
-
 std::optional<QString> Monitoring::read_and_show_RV_Group(qint16 RV_Group_num)
 {
     if (!has_value_box(RV_Group_num))
         return std::nullopt;
     LinkGuard link = c_.hold_link();
-    c_.Timer1.stop();
-    const CommandExchange::Reply reply = link.get_mivo_response(protocol::read_value_line(RV_Group_num), QString());
-    const auto value = reply.complete ? std::optional(reply.value) : std::nullopt;
-    c_.view().poll_reply(RV_Group_num, value);
-    c_.state.set_live_value(RV_Group_num, value);
+    // The next tick is due a full interval after this read.
+    const PollGate::Hold off(c_.poll, link, PollGate::After::On);
+    const std::optional<QString> value = operations_.read_live_value(RV_Group_num).value_line;
     if (sample_ && RV_Group_num == protocol::kValuePosition)
         sample_->position = Recorder::position_of(value);
-    if (reply.complete)
-        c_.view().show_value(RV_Group_num, reply.value);
-    link.start_timer1();
+    if (value)
+        c_.view().show_value(RV_Group_num, *value);
     return value;
 }
 
 void Monitoring::update_states()
 {
-    const CommandExchange::Reply reply = c_.hold_link().get_mivo_response(protocol::read_state_line(), QString());
-    const auto value = reply.complete ? std::optional(reply.value) : std::nullopt;
-    c_.view().poll_reply(protocol::kValueState, value);
-    c_.state.set_live_value(protocol::kValueState, value);
+    const std::optional<QString> value = operations_.read_live_value(protocol::kValueState).value_line;
     if (sample_)
         sample_->state = Recorder::state_of(value);
     // No number, no information: the lights keep what they showed.
-    if (const auto lit = protocol::state_lights(reply.value))
+    if (const auto lit = protocol::state_lights(value.value_or(QString())))
         c_.view().show_state_lights(*lit);
 }
 
 void Monitoring::update_DI_states()
 {
-    const CommandExchange::Reply reply = c_.hold_link().get_mivo_response(protocol::read_inputs_line(), QString());
-    const auto value = reply.complete ? std::optional(reply.value) : std::nullopt;
-    c_.view().poll_reply(protocol::kValueInputs, value);
-    c_.state.set_live_value(protocol::kValueInputs, value);
+    const std::optional<QString> value = operations_.read_live_value(protocol::kValueInputs).value_line;
     if (sample_)
         sample_->inputs = Recorder::inputs_of(value);
     // mivo_DI_state_light(4) has no bit of its own and keeps its colour.
-    if (const auto lit = protocol::input_lights(reply.value))
+    if (const auto lit = protocol::input_lights(value.value_or(QString())))
         c_.view().show_input_lights(*lit);
 }
 

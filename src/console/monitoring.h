@@ -10,12 +10,13 @@
 namespace mivo {
 
 class ConsoleContext;
+class DriveOperations;
 
 // The poll of the selected drive: position feedback, state and input lights,
 // and the activity light that blinks with every tick.
 class Monitoring {
 public:
-    explicit Monitoring(ConsoleContext& context) : c_(context) {}
+    Monitoring(ConsoleContext& context, DriveOperations& operations) : c_(context), operations_(operations) {}
 
     // One poll tick, as the "FeedBack" boxes choose; nothing on the line in
     // broadcast mode or with both boxes clear.
@@ -25,14 +26,12 @@ public:
     // goes away.
     void Delay_and_Trigger_Timer1(qint32 msecond);
     // Reads live value RV_Group_num into lb_rv_feedback(RV_Group_num) with
-    // Timer1 off, then switches Timer1 on. A reply without a value line
+    // the poll held off, which goes on afterwards. A reply without a value line
     // leaves the box as it was; the result tells whether one came. Only
     // values 0, 3 and 4 have a box; any other number reads nothing.
     bool get_and_show_RV_Group(qint16 RV_Group_num) { return read_and_show_RV_Group(RV_Group_num).has_value(); }
     // The same, giving the value line that came.
     std::optional<QString> read_and_show_RV_Group(qint16 RV_Group_num);
-    // Empties lb_rv_feedback(RV_Group_num).
-    void clear_value(qint16 RV_Group_num);
     void update_states();
     void update_DI_states();
 
@@ -44,6 +43,7 @@ private:
     bool poll();
 
     ConsoleContext& c_;
+    DriveOperations& operations_;
     // The sample of the tick under way, which the reads fill in.
     Recorder::Sample* sample_ = nullptr;
 };

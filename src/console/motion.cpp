@@ -5,6 +5,7 @@
 #include "console/drive_operations.h"
 #include "console/link_guard.h"
 #include "console/monitoring.h"
+#include "console/poll_gate.h"
 #include "console/wire_source.h"
 #include "protocol/command_lines.h"
 #include "protocol/reply_values.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 
 #include <optional>
+#include <utility>
 
 namespace mivo {
 
@@ -36,13 +38,12 @@ void Motion::home_click()
 {
     if (!linked_or_tell())
         return;
-    LinkGuard link = c_.hold_link();
-    // No poll line may cut into the run; the drive gives its prompt when done.
-    c_.Timer1.stop();
+    const LinkGuard link = c_.hold_link();
+    // No poll line may cut into the run; the drive gives its prompt when
+    // done. The poll goes on afterwards, but not on a link opened again
+    // inside the wait: that one belongs to whoever opened it.
+    const PollGate::Hold off(c_.poll, link, PollGate::After::On);
     operations_.home(c_.exchange.homing_limit_ms());
-    // After a "Close" (and perhaps a new "Open") inside the wait the timer
-    // belongs to whoever opened the link again.
-    link.start_timer1();
 }
 
 bool Motion::read_cycle_fields(CycleFields& fields)
@@ -83,37 +84,39 @@ void Motion::start_click()
         return;
     LinkGuard link = c_.hold_link();
 
-    c_.Timer1.stop();
-    c_.vars.move_running = kTrue;
+    // Not a hold: the dwells' ticks keep the poll going in normal mode.
+    c_.poll.stop();
+    c_.vars.move_running = true;
     c_.report([](Availability& a) { a.cycle_started(); });
-    const bool broadcast = c_.vars.station_num == protocol::kBroadcastStation;
+    const bool broadcast = c_.broadcast();
 
-    link.send_mivo_command(protocol::speed_line(f.speed));
-
+    // The speed goes out once, before the first move.
+    std::optional<QString> speed = f.speed;
     bool link_up = link.up();
     while (link_up) {
-        link_up = move_and_dwell(link, f.position_1, f.delay_1, broadcast)
-                  && move_and_dwell(link, f.position_2, f.delay_2, broadcast);
-        if (c_.vars.move_running != kTrue)
+        link_up = move_and_dwell(link, {f.position_1, std::exchange(speed, std::nullopt)}, f.delay_1, broadcast)
+                  && move_and_dwell(link, {f.position_2, std::nullopt}, f.delay_2, broadcast);
+        if (!c_.vars.move_running)
             break;
     }
     if (!link_up) {
         // Closed or lost under the cycle: nothing more goes out, and the
         // timer stays as the close left it.
-        c_.vars.move_running = kFalse;
+        c_.vars.move_running = false;
         c_.report([](Availability& a) { a.cycle_ended(); });
         return;
     }
     // In broadcast mode no drive answers a poll.
     if (!broadcast)
-        link.start_timer1();
+        c_.poll.start(link);
     c_.report([](Availability& a) { a.cycle_ended(); });
 }
 
-bool Motion::move_and_dwell(LinkGuard& link, qint32 position, qint32 dwell, bool broadcast)
+bool Motion::move_and_dwell(LinkGuard& link, const Step& step, qint32 dwell, bool broadcast)
 {
     DriveOperations::MoveRequest move;
-    move.position = position;
+    move.position = step.position;
+    move.speed = step.speed;
     if (!operations_.move(move).ok())
         return false;
     // In normal mode the dwell keeps the position and lights up to date.
@@ -135,7 +138,7 @@ void Motion::stop_click()
         return;
     // The cycle sees this after its next second dwell, so it always ends
     // with the move to position 2.
-    c_.vars.move_running = kFalse;
+    c_.vars.move_running = false;
     c_.view().tick_feedback_boxes();
     c_.report([](Availability& a) { a.cycle_stop_pressed(); });
 }

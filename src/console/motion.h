@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 namespace mivo {
 
 class ConsoleContext;
@@ -39,9 +41,13 @@ private:
     // Reads the four fields; on a bad one tells the user which and gives
     // nothing.
     bool read_cycle_fields(CycleFields& fields);
+    struct Step {
+        qint32 position;
+        std::optional<QString> speed;  // the cycle's first move sets it
+    };
     // One half of an iteration: move, dwell, events once. False when the
     // link the cycle started on went away meanwhile.
-    bool move_and_dwell(LinkGuard& link, qint32 position, qint32 dwell, bool broadcast);
+    bool move_and_dwell(LinkGuard& link, const Step& step, qint32 dwell, bool broadcast);
 
     ConsoleContext& c_;
     Monitoring& monitoring_;

@@ -19,7 +19,7 @@ void PortControl::open()
 {
     if (on_user_action_)
         on_user_action_();
-    if (c_.vars.is_linked == kTrue) {
+    if (c_.vars.is_linked) {
         c_.tell(QStringLiteral("Linked"));
         return;
     }
@@ -28,7 +28,7 @@ void PortControl::open()
 
 bool PortControl::open_named(const QString& port_name, bool quiet)
 {
-    if (c_.vars.is_linked == kTrue || c_.availability.opening())
+    if (c_.vars.is_linked || c_.availability.opening())
         return false;
     // A network port processes events while it resolves and connects.
     c_.report([](Availability& a) { a.opening_started(); });
@@ -46,7 +46,7 @@ bool PortControl::open_named(const QString& port_name, bool quiet)
     opened_name_ = port_name;
     lasting_name_ = lasting_name_of(port_name);
     ++c_.link_session;
-    c_.vars.is_linked = kTrue;
+    c_.vars.is_linked = true;
     c_.view().show_link_light(true);
     c_.state.set_link_open(true);
     c_.report([](Availability& a) { a.link_opened(); });
@@ -73,14 +73,13 @@ void PortControl::close()
 {
     if (on_user_action_)
         on_user_action_();
-    if (c_.vars.is_linked != kTrue) {
+    if (!c_.vars.is_linked) {
         c_.tell(QStringLiteral("Port Close"));
         return;
     }
-    c_.Timer1.stop();
     close_timer1();
     c_.MSComm1.close();
-    c_.vars.is_linked = kFalse;
+    c_.vars.is_linked = false;
     c_.view().show_link_light(false);
     c_.state.set_link_open(false);
     c_.tell(QStringLiteral("Port Close"));
@@ -89,19 +88,17 @@ void PortControl::close()
 
 void PortControl::close_timer1()
 {
-    c_.Timer1.stop();
-    while (c_.Timer1.isActive())
-        c_.Timer1.stop();
+    c_.poll.stop();
 }
 
 void PortControl::link_lost(const QString& reason, bool reconnecting)
 {
-    if (c_.vars.is_linked != kTrue)
+    if (!c_.vars.is_linked)
         return;
     std::fprintf(stderr, "%s: serial port lost: %s\n", qPrintable(QCoreApplication::applicationName()),
                  qPrintable(reason));
-    c_.Timer1.stop();
-    c_.vars.is_linked = kFalse;
+    c_.poll.stop();
+    c_.vars.is_linked = false;
     c_.view().show_link_light(false);
     c_.state.set_link_open(false);
     c_.report([](Availability& a) { a.link_closed(); });
@@ -111,9 +108,9 @@ void PortControl::link_lost(const QString& reason, bool reconnecting)
     // process events; the message waits for the event loop.
     // The system's reason is often a stale error of some earlier call, so
     // the user is told what happened in words right for every loss; the
-    // reason went to stderr above. The timer is the core's own object: the
-    // message does not outlive the console.
-    QTimer::singleShot(0, &c_.Timer1, [this, reconnecting] {
+    // reason went to stderr above. The poll's gate is the core's own object:
+    // the message does not outlive the console.
+    QTimer::singleShot(0, &c_.poll, [this, reconnecting] {
         c_.tell(reconnecting ? QStringLiteral("CommPort lost: the device hung up or was removed. "
                                               "The console opens it again when it is back.")
                              : QStringLiteral("CommPort lost: the device hung up or was removed."));

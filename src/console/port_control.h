@@ -27,8 +27,7 @@ public:
     const QString& opened_name() const { return opened_name_; }
     const QString& lasting_name() const { return lasting_name_; }
     static QString lasting_name_of(const QString& port_name);
-    // Switches the poll timer off and returns once it reads as off; a tick
-    // already under way is not waited for.
+    // Switches the poll off; a tick already under way is not waited for.
     void close_timer1();
     // The port was lost under us (it is already closed): bring the console
     // to the state "Close" leaves, and tell the user once.

@@ -31,7 +31,7 @@ void Reconnection::set_enabled(bool on)
 
 bool Reconnection::begin()
 {
-    if (!enabled_ || c_.vars.is_linked != kTrue || port_control_.opened_name().isEmpty())
+    if (!enabled_ || !c_.vars.is_linked || port_control_.opened_name().isEmpty())
         return false;
     trying_ = true;
     name_ = port_control_.lasting_name();
@@ -64,7 +64,7 @@ void Reconnection::try_now()
 {
     if (!trying_)
         return;
-    if (c_.vars.is_linked == kTrue) {
+    if (c_.vars.is_linked) {
         stop();  // opened by hand meanwhile
         return;
     }

@@ -4,6 +4,7 @@
 #include "console/console_view.h"
 #include "console/drive_operations.h"
 #include "console/link_guard.h"
+#include "console/poll_gate.h"
 #include "console/settings_file.h"
 #include "console/wire_source.h"
 #include "protocol/command_lines.h"
@@ -93,38 +94,40 @@ void Settings::save_click()
 {
     if (!c_.linked_or_tell(QStringLiteral("Link first!")))
         return;
-    LinkGuard link = c_.hold_link();
-    c_.Timer1.stop();
+    const LinkGuard link = c_.hold_link();
+    // Off also while the message is up.
+    const PollGate::Hold off(c_.poll, link, PollGate::After::On);
     const DriveOperations::Saved saved = operations_.save();
     if (!link.up())
         return;
 
-    // Under broadcast no drive answers, whether it saved or not. The mode is
-    // the one the selection chose: "32.4" selects station 32 in normal mode,
-    // where silence means the save was not heard.
-    if (saved.answered || c_.broadcast_selected)
+    // Under broadcast no drive answers, whether it saved or not ("32.4"
+    // selects station 32 in normal mode, where silence means the save was
+    // not heard).
+    if (saved.answered || c_.broadcast())
         c_.tell(QStringLiteral("Save OK."));
     else
         c_.tell(QStringLiteral("Station %1 did not answer the save.").arg(c_.vars.station_num));
-    link.start_timer1();
 }
 
 void Settings::get_and_show_MIVO_config()
 {
     const WireSource tag(c_.exchange, QStringLiteral("Config"));
-    LinkGuard link = c_.hold_link();
-    c_.Timer1.stop();
-    const std::optional<qint16> word =
-        operations_.read_entry(settings_file::entry_of(protocol::kConfigGroup, protocol::kConfigIndex)).value;
-    if (word) {
-        c_.view().show_value(kConfigWordBox, QString::number(*word));
-        c_.view().show_config(protocol::decode_config(*word));
-    } else {
-        // The boxes keep what they show; the label must not pass an old word
-        // off as the drive's.
-        c_.view().show_value(kConfigWordBox, QString());
+    const LinkGuard link = c_.hold_link();
+    std::optional<qint16> word;
+    {
+        // The poll is on again before the message.
+        const PollGate::Hold off(c_.poll, link, PollGate::After::On);
+        word = operations_.read_entry(settings_file::entry_of(protocol::kConfigGroup, protocol::kConfigIndex)).value;
+        if (word) {
+            c_.view().show_value(kConfigWordBox, QString::number(*word));
+            c_.view().show_config(protocol::decode_config(*word));
+        } else {
+            // The boxes keep what they show; the label must not pass an old
+            // word off as the drive's.
+            c_.view().show_value(kConfigWordBox, QString());
+        }
     }
-    link.start_timer1();
     if (!word && link.up())
         c_.tell(QStringLiteral("No number from the drive for the configuration word (V5)."));
 }

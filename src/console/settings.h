@@ -19,7 +19,7 @@ public:
     // "Setup" came to the front: the P group, then the V group, and one
     // message for every entry that brought no number back.
     void read_groups();
-    // Each reads its whole group with Timer1 off, then switches it on, and
+    // Each reads its whole group with the poll held off, then on, and
     // returns the names ("P3", "V2") of the entries that brought no number.
     QStringList get_All_and_show_P_group();
     QStringList get_All_and_show_V_group();

@@ -3,12 +3,10 @@
 #include "console/console_context.h"
 #include "console/console_view.h"
 #include "console/drive_operations.h"
+#include "console/line_operations.h"
 #include "console/link_guard.h"
-#include "console/wire_source.h"
+#include "console/poll_gate.h"
 #include "protocol/command_lines.h"
-#include "protocol/reply_values.h"
-
-#include <QCoreApplication>
 
 namespace mivo {
 
@@ -25,38 +23,19 @@ void Stations::search_click()
 
 bool Stations::search_and_show_all_station()
 {
-    const WireSource tag(c_.exchange, QStringLiteral("search"));
-    LinkGuard link = c_.hold_link();
-
-    c_.Timer1.stop();
     c_.view().clear_station_list();
-    QList<int> found;
-    // Also a "Close" and a new "Open" between two probes end the sweep: the
-    // new link gets no probe of the old one.
-    for (int n = protocol::kFirstStation; n <= protocol::kLastStation && link.up(); ++n) {
-        c_.view().show_station_text(QString::number(n));
-        link.Check_MIVO_response(protocol::station_probe_line(n));
-        link.Delay(c_.exchange.reply_wait_ms());
-        // A present drive answers the empty line with its prompt; handing in
-        // last_command sends a CR alone.
-        const bool present = link.Check_MIVO_response(c_.vars.last_command);
-        if (!link.up())
-            break;
-        if (present) {
-            c_.view().append_station(n);
-            found << n;
-        }
-        QCoreApplication::processEvents();
-    }
-    const bool finished = link.up();
+    const std::optional<QList<int>> found = line_.search(
+        {[this](int n) { c_.view().show_station_text(QString::number(n)); },
+         [this](int n) { c_.view().append_station(n); }});
     // A sweep cut short must not leave a list that looks complete.
-    if (finished) {
+    if (found) {
         c_.view().append_station(protocol::kBroadcastStation);
-        c_.state.set_found_stations(found);
-    } else
+        c_.state.set_found_stations(*found);
+    } else {
         c_.view().clear_station_list();
+    }
     c_.view().show_station_text(QString());
-    return finished;
+    return found.has_value();
 }
 
 void Stations::set_station_click()
@@ -75,7 +54,10 @@ void Stations::select(const QString& text, bool quiet)
     }
     if (selection.failure == Failure::LinkLost || selection.failure == Failure::Interrupted)
         return;
-    LinkGuard link = c_.hold_link();
+    const LinkGuard link = c_.hold_link();
+    // The poll runs from the moment the station is known, also while the
+    // message is up, and its interval begins anew once the user has read it.
+    c_.poll.start(link);
     if (!selection.broadcast) {
         if (!quiet)
             c_.tell(selection.version ? QStringLiteral("Set OK.")
@@ -83,10 +65,9 @@ void Stations::select(const QString& text, bool quiet)
         if (!link.up())
             return;
         c_.report([](Availability& a) { a.station_selected(Availability::Mode::Normal); });
-        link.start_timer1();
+        c_.poll.start(link);
         return;
     }
-    link.start_timer1();
     c_.report([](Availability& a) { a.station_selected(Availability::Mode::Broadcast); });
     if (quiet)
         return;

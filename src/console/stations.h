@@ -6,11 +6,15 @@ namespace mivo {
 
 class ConsoleContext;
 class DriveOperations;
+class LineOperations;
 
 // Finding the stations on the line and selecting one, or all of them.
 class Stations {
 public:
-    Stations(ConsoleContext& context, DriveOperations& operations) : c_(context), operations_(operations) {}
+    Stations(ConsoleContext& context, DriveOperations& operations, LineOperations& line)
+        : c_(context), operations_(operations), line_(line)
+    {
+    }
 
     void search_click();  // "Search Station"
     // Probes every station number and lists those that answer, then 32.
@@ -19,13 +23,15 @@ public:
 
     // "Set Station": the station in the box, or 32 for broadcast mode.
     void set_station_click();
-    // Selects as "Set Station" does, the station given as text; quiet
-    // leaves out the messages (a line that came back selects again).
+    // Selects as "Set Station" does, the station given as text, and starts
+    // the poll; quiet leaves out the messages (a line that came back selects
+    // again).
     void select(const QString& text, bool quiet);
 
 private:
     ConsoleContext& c_;
     DriveOperations& operations_;
+    LineOperations& line_;
 };
 
 }  // namespace mivo

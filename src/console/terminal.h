@@ -8,8 +8,8 @@ class ConsoleContext;
 class DriveOperations;
 
 // The "Terminal" page: raw command lines to the drive and a transcript of
-// what came back. It writes and reads the port itself, inside one wait that
-// processes no events, so no other exchange can come between.
+// what came back. Each line goes out through DriveOperations::send_line,
+// whose wait processes no events, so no other exchange can come between.
 class Terminal {
 public:
     static constexpr qint16 kEnter = 13;

@@ -2,6 +2,9 @@
 // the drive answers, stays silent, refuses, or the link is gone.
 #include "console/console_state.h"
 #include "console/drive_operations.h"
+#include "console/link_guard.h"
+#include "console/operation_scope.h"
+#include "console/poll_gate.h"
 #include "protocol/command_lines.h"
 #include "console/settings_file.h"
 #include "link/waits.h"
@@ -51,6 +54,55 @@ private slots:
         const qsizetype sent = line->writes.size();
         QCOMPARE(ops().select_station(QStringLiteral("five")).failure, Failure::Refused);
         QCOMPARE(line->writes.size(), sent);
+    }
+
+    // Selecting leaves the poll off, also when it ran before: whoever
+    // selects says when it goes on. Holds of the poll nest: it stays off
+    // until the outermost one ends, and a hold on a link that went away
+    // switches nothing on.
+    void the_poll_goes_on_only_when_the_last_hold_ends()
+    {
+        PollGate& poll = console->poll();
+        line->reply_next(">", 3);
+        line->reply_next(">", 3);
+        line->reply_next("MIVO-S 2.31\r>", 3);
+        QVERIFY(ops().select_station(QStringLiteral("5")).ok());
+        QVERIFY(!poll.running());
+
+        const int p3 = settings_file::entry_named(QStringLiteral("P3"));
+        {
+            const OperationScope outer(console->context(), QStringLiteral("test"));
+            line->reply_next("P3=7\r>", 3);
+            QVERIFY(ops().read_entries(p3, p3).ok());  // a hold that switches the poll on after it
+            QVERIFY(!poll.running());
+            {
+                const PollGate::Hold inner(poll, outer.link, PollGate::After::Resume);
+            }
+            QVERIFY(!poll.running());
+        }
+        QVERIFY(poll.running());
+
+        // A resuming hold leaves the poll as it found it, on or off.
+        {
+            const LinkGuard link = console->context().hold_link();
+            const PollGate::Hold paused(poll, link, PollGate::After::Resume);
+            QVERIFY(!poll.running());
+        }
+        QVERIFY(poll.running());
+        poll.stop();
+        {
+            const LinkGuard link = console->context().hold_link();
+            const PollGate::Hold paused(poll, link, PollGate::After::Resume);
+        }
+        QVERIFY(!poll.running());
+
+        {
+            const LinkGuard link = console->context().hold_link();
+            const PollGate::Hold held(poll, link, PollGate::After::On);
+            close();
+        }
+        QVERIFY(!poll.running());
+        QCOMPARE(poll.holds(), 0);
     }
 
     void writes_are_read_back()

@@ -108,7 +108,6 @@ class TestFaults : public QObject, CoreFixture {
         QVERIFY2(view.transcript.size() <= transcript_limit, qPrintable(QString::number(view.transcript.size())));
         for (int n : {0, 3, 4})
             QVERIFY(view.values.at(std::size_t(n)).size() <= SerialPort::kReadCapBytes);
-        QVERIFY(vars().rx_text.size() <= SerialPort::kReadCapBytes);
     }
 
 private slots:

@@ -138,10 +138,30 @@ private slots:
 
         // In broadcast mode, too, at least one (empty) tick and the full wait.
         set_boxes(true, true);
-        vars().station_num = 32;
+        set_station(QStringLiteral("32"));
+        Timer1().stop();
+        sim.clear_log();
         t.restart();
         console->monitoring().Delay_and_Trigger_Timer1(0);
         QVERIFY(t.elapsed() >= 1);
+        QVERIFY(sim.rx_lines().empty());
+    }
+
+    // Broadcast is the mode the selection chose, not the station's number:
+    // "31.5" selects station 32 in normal mode, which is polled; "32" selects
+    // broadcast mode, where no drive answers and nothing is polled.
+    void a_station_32_in_normal_mode_is_polled()
+    {
+        sim::SimHarness sim({"--stations", "3"});
+        select_on(sim, QStringLiteral("31.5"));
+        sim.clear_log();
+        tick();
+        QCOMPARE(texts(lines(sim)), (QStringList{"RV 0", "RV 2", "RV 5"}));
+
+        set_station(QStringLiteral("32"));
+        Timer1().stop();
+        sim.clear_log();
+        tick();
         QVERIFY(sim.rx_lines().empty());
     }
 

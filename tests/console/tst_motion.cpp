@@ -225,6 +225,23 @@ private slots:
         QVERIFY(idle_buttons());
     }
 
+    // Broadcast is the mode the selection chose: "31.5" selects station 32
+    // in normal mode, whose cycle keeps the position up to date in its dwells.
+    void a_station_32_in_normal_mode_is_polled_in_the_dwells()
+    {
+        start({"--stations", "3"});
+        select("31.5");
+        Script script;
+        script.then(last_motion_is("MA 1000"), [&] { motion().stop_click(); });
+        motion().start_click();
+
+        QCOMPARE(motion_lines(), (QStringList{"VA 2", "MA 1000", "MA 0"}));
+        const QStringList lines = received_lines(*sim);
+        const auto up = lines.indexOf("MA 1000");
+        QVERIFY(lines.mid(up, lines.indexOf("MA 0") - up).contains("RV 0"));
+        QVERIFY(Timer1().isActive());
+    }
+
     void bad_field_starts_nothing()
     {
         start({"--stations", "3"});

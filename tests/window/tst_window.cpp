@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(v.is_linked, kFalse);
         QCOMPARE(v.move_running, kFalse);
         QCOMPARE(v.station_num, qint16(0));
-        QVERIFY(v.rx_text.isEmpty() && v.last_command.isEmpty() && v.reply_value.isEmpty());
+        QVERIFY(v.last_command.isEmpty());
         QVERIFY(!console().Timer1().isActive());
         QCOMPARE(console().Timer1().interval(), 500);
         QVERIFY(!console().MSComm1().isOpen());
