@@ -3,7 +3,9 @@
 # recipe <- window <- app, and the command-line tool stands on the recipes
 # beside the window. The recipes and everything below them, the tool and the
 # console's logic tests stay free of Qt Gui and Qt Widgets, and only the
-# recipes and those above them use Qt's JavaScript engine.
+# recipes and those above them use Qt's JavaScript engine. Only the console's
+# operations (the drive's, the line's, and the link guard they share) call
+# the exchange: a new way to the wire elsewhere fails here.
 # Usage: check_layers.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 src=$1/src
@@ -29,7 +31,16 @@ forbid recipe "window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the ser
 forbid window "app/" "the application"
 forbid cli "window/|app/|$gui" "the window or the GUI"
 
-for bin in "$build"/tests/console/tst_{terminal,station_search,selection,monitoring,settings,motion,faults,drive_settings,wire_log,recorder,availability} \
+exchange='\b(send_mivo_command|get_mivo_response|Check_MIVO_response)[[:space:]]*\('
+doors="^$src/(link/command_exchange|console/(drive_operations|line_operations|link_guard))\.(h|cpp):"
+hits=$(grep -rnE "$exchange" "$src" --include='*.h' --include='*.cpp' | grep -vE "$doors" || true)
+if [ -n "$hits" ]; then
+  echo "the exchange is called outside the drive and line operations:"
+  echo "$hits"
+  status=1
+fi
+
+for bin in "$build"/tests/console/tst_{terminal,station_search,selection,monitoring,settings,motion,faults,drive_settings,wire_log,recorder,availability,drive_operations,line_overview,reconnection} \
            "$build/src/cli/mivo-cli"; do
   t=$(basename "$bin")
   if [ ! -x "$bin" ]; then
