@@ -83,7 +83,7 @@ DriveOperations::Selection DriveOperations::select_station(const QString& statio
         return s;
     s.version = read_version().value_line;
     c_.state.set_live_value(protocol::kValueVersion, s.version);
-    // Also no version is shown: the one shown belonged to the station
+    // No answer empties the box: the version it showed was the station's
     // selected before.
     c_.view().show_value(protocol::kValueVersion, s.version.value_or(QString()));
     if (!s.version)
