@@ -51,7 +51,7 @@ int main(int argc, char* argv[])
     QElapsedTimer since_return;
     bool waiting_for_value = false;
     std::vector<double> back_ms;
-    QObject::connect(&console.state(), &mivo::ConsoleState::live_value_read, &app,
+    QObject::connect(&console.state(), &mivo::ConsoleState::live_value_changed, &app,
                      [&](qint16 group, const std::optional<QString>& value) {
                          if (waiting_for_value && group == 0 && value) {
                              back_ms.push_back(double(since_return.nsecsElapsed()) / 1e6);

@@ -31,8 +31,19 @@ void ConsoleState::set_station(int station, bool broadcast)
 
 void ConsoleState::set_live_value(qint16 RV_Group_num, const std::optional<QString>& value_line)
 {
+    const auto it = live_.find(RV_Group_num);
+    if (it != live_.end() && it->second == value_line)
+        return;
     live_[RV_Group_num] = value_line;
-    emit live_value_read(RV_Group_num, value_line);
+    emit live_value_changed(RV_Group_num, value_line);
+}
+
+void ConsoleState::set_polling(bool polling)
+{
+    if (polling == polling_)
+        return;
+    polling_ = polling;
+    emit polling_changed(polling);
 }
 
 void ConsoleState::set_busy(bool busy)

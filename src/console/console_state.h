@@ -14,9 +14,10 @@ namespace mivo {
 
 // What front ends follow, kept in one place: whether the link is open, the
 // station selected, the last live values read, whether an operation of
-// several lines runs, and each poll tick's sample. Any number of views (the
-// window, its panes, a script) connect to its signals; each signal comes
-// when its value changes or, for reads, with every read.
+// several lines runs, whether a poll tick runs, and each poll tick's sample.
+// Any number of views (the window, its panes, a script) connect to its
+// signals; each comes only when its value changed (a sample with every
+// tick that read something).
 class ConsoleState : public QObject {
     Q_OBJECT
 public:
@@ -28,6 +29,8 @@ public:
     bool broadcast() const { return broadcast_; }
     // A search, a motion cycle or a settings-file operation runs.
     bool busy() const { return busy_; }
+    // A poll tick runs.
+    bool polling() const { return polling_; }
     // The last value line of "RV n", or nothing when that read brought none.
     std::optional<QString> live_value(qint16 RV_Group_num) const;
 
@@ -36,6 +39,7 @@ public:
     void set_station(int station, bool broadcast);
     void set_live_value(qint16 RV_Group_num, const std::optional<QString>& value_line);
     void set_busy(bool busy);
+    void set_polling(bool polling);
     void add_sample(const Recorder::Sample& sample) { emit sample_recorded(sample); }
     // A search went through every station: the ones that answered.
     void set_found_stations(const QList<int>& stations) { emit stations_found(stations); }
@@ -43,8 +47,12 @@ public:
 signals:
     void link_changed(bool open);
     void station_changed(int station, bool broadcast);
-    void live_value_read(qint16 RV_Group_num, const std::optional<QString>& value_line);
+    // A read of "RV n" brought another value line than the last one (or
+    // none where the last brought one), or the first since the station or
+    // the link changed.
+    void live_value_changed(qint16 RV_Group_num, const std::optional<QString>& value_line);
     void busy_changed(bool busy);
+    void polling_changed(bool polling);
     // A poll tick that read something has ended; the recorder holds its
     // sample as the newest.
     void sample_recorded(const mivo::Recorder::Sample& sample);
@@ -55,6 +63,7 @@ private:
     std::optional<int> station_;
     bool broadcast_ = false;
     bool busy_ = false;
+    bool polling_ = false;
     std::map<qint16, std::optional<QString>> live_;
 };
 

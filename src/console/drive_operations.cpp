@@ -83,9 +83,6 @@ DriveOperations::Selection DriveOperations::select_station(const QString& statio
         return s;
     s.version = read_version().value_line;
     c_.state.set_live_value(protocol::kValueVersion, s.version);
-    // No answer empties the box: the version it showed was the station's
-    // selected before.
-    c_.view().show_value(protocol::kValueVersion, s.version.value_or(QString()));
     if (!s.version)
         s.failure = link.up() ? Failure::NoAnswer : link_failure();
     return s;

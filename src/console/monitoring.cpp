@@ -21,12 +21,12 @@ void Monitoring::Timer1_Timer()
 bool Monitoring::tick()
 {
     const WireSource tag(c_.exchange, QStringLiteral("poll"));
-    c_.view().show_run_light(true);
+    c_.state.set_polling(true);
     Recorder::Sample sample{c_.recorder.now(), {}, {}, {}};
     Recorder::Sample* const outer = std::exchange(sample_, &sample);
     const bool sent = poll();
     sample_ = outer;
-    c_.view().show_run_light(false);
+    c_.state.set_polling(false);
     if (sent) {
         c_.recorder.append(sample);
         c_.state.add_sample(sample);
@@ -89,8 +89,6 @@ std::optional<QString> Monitoring::read_and_show_RV_Group(qint16 RV_Group_num)
     const std::optional<QString> value = operations_.read_live_value(RV_Group_num).value_line;
     if (sample_ && RV_Group_num == protocol::kValuePosition)
         sample_->position = Recorder::position_of(value);
-    if (value)
-        c_.view().show_value(RV_Group_num, *value);
     return value;
 }
 
@@ -99,9 +97,6 @@ void Monitoring::update_states()
     const std::optional<QString> value = operations_.read_live_value(protocol::kValueState).value_line;
     if (sample_)
         sample_->state = Recorder::state_of(value);
-    // No number, no information: the lights keep what they showed.
-    if (const auto lit = protocol::state_lights(value.value_or(QString())))
-        c_.view().show_state_lights(*lit);
 }
 
 void Monitoring::update_DI_states()
@@ -109,9 +104,6 @@ void Monitoring::update_DI_states()
     const std::optional<QString> value = operations_.read_live_value(protocol::kValueInputs).value_line;
     if (sample_)
         sample_->inputs = Recorder::inputs_of(value);
-    // mivo_DI_state_light(4) has no bit of its own and keeps its colour.
-    if (const auto lit = protocol::input_lights(value.value_or(QString())))
-        c_.view().show_input_lights(*lit);
 }
 
 }  // namespace mivo

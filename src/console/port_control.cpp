@@ -47,7 +47,6 @@ bool PortControl::open_named(const QString& port_name, bool quiet)
     lasting_name_ = lasting_name_of(port_name);
     ++c_.link_session;
     c_.vars.is_linked = true;
-    c_.view().show_link_light(true);
     c_.state.set_link_open(true);
     c_.report([](Availability& a) { a.link_opened(); });
     if (!quiet)
@@ -80,7 +79,6 @@ void PortControl::close()
     close_timer1();
     c_.MSComm1.close();
     c_.vars.is_linked = false;
-    c_.view().show_link_light(false);
     c_.state.set_link_open(false);
     c_.tell(QStringLiteral("Port Close"));
     c_.report([](Availability& a) { a.link_closed(); });
@@ -99,7 +97,6 @@ void PortControl::link_lost(const QString& reason, bool reconnecting)
                  qPrintable(reason));
     c_.poll.stop();
     c_.vars.is_linked = false;
-    c_.view().show_link_light(false);
     c_.state.set_link_open(false);
     c_.report([](Availability& a) { a.link_closed(); });
     if (reconnecting && loss_is_old_news_ && loss_is_old_news_())

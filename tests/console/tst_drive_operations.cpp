@@ -205,12 +205,13 @@ private slots:
         QVERIFY(h.time_ms > 100);
     }
 
-    // Views follow the core through its state's signals, whoever asked.
+    // Views follow the core through its state's signals, whoever asked, and
+    // hear of a value only when it changed.
     void the_state_tells_its_followers()
     {
         ConsoleState& state = console->state();
         QSignalSpy station(&state, &ConsoleState::station_changed);
-        QSignalSpy values(&state, &ConsoleState::live_value_read);
+        QSignalSpy values(&state, &ConsoleState::live_value_changed);
         QSignalSpy link(&state, &ConsoleState::link_changed);
         QVERIFY(state.link_open());
         line->reply_next(">", 3);
@@ -224,6 +225,15 @@ private slots:
         QCOMPARE(state.live_value(protocol::kValuePosition), std::optional<QString>(QStringLiteral("12")));
         QCOMPARE(state.live_value(protocol::kValueState), std::optional<QString>());
         QCOMPARE(values.size(), 4);  // the version, then the three reads
+        // The view shows what any caller read, through the state, and a read
+        // that changes nothing says nothing.
+        QCOMPARE(view.values[protocol::kValuePosition], QStringLiteral("12"));
+        QCOMPARE(view.values[protocol::kValueVersion], QStringLiteral("MIVO-S 2.31"));
+        state.set_live_value(protocol::kValuePosition, QStringLiteral("12"));
+        QCOMPARE(values.size(), 4);
+        state.set_live_value(protocol::kValueState, QStringLiteral("5"));
+        QCOMPARE(values.size(), 5);
+        QVERIFY(view.state_lights[0] && !view.state_lights[1] && view.state_lights[2]);
         console->port_control().close();
         QCOMPARE(link.size(), 1);
         QVERIFY(!state.link_open() && !state.station());
