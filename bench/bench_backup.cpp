@@ -34,18 +34,11 @@ int main(int argc, char* argv[])
     mivo::sim::SimHarness sim({"--stations", "5"});
     mivo::SystemSerialPort port;
     mivo::Console console(port);
-    // Shows nothing and answers every question with no; "types" the port
-    // and the station.
-    struct Typed : mivo::ConsoleView {
-        QString comm, station;
-        QString comm_text() const override { return comm; }
-        QString station_text() const override { return station; }
-    } typed;
-    typed.comm = QString::fromStdString(sim.path());
-    typed.station = QStringLiteral("5");
-    console.set_view(&typed);
-    console.port_control().open();
-    console.stations().set_station_click();
+    // Shows nothing; the port and the station go in as typed.
+    mivo::ConsoleView quiet;
+    console.set_view(&quiet);
+    console.port_control().open(QString::fromStdString(sim.path()));
+    console.stations().set_station_click(QStringLiteral("5"));
     console.Timer1().stop();
 
     QTemporaryDir dir;
@@ -62,7 +55,7 @@ int main(int argc, char* argv[])
         console.Timer1().stop();
     });
     const double restore = median_ms(kRuns, [&] {
-        drive.restore_file(file);
+        drive.restore_file(file, mivo::DriveSettings::SaveChoice::DoNotSave);
         console.Timer1().stop();
     });
     console.exchange().set_fast(true);

@@ -22,10 +22,6 @@ namespace {
 constexpr int kRuns = 5;
 constexpr int kGapMs = 3000;
 
-struct Watching : mivo::ConsoleView {
-    bool ask_position() const override { return true; }
-    bool ask_states() const override { return true; }
-};
 
 }  // namespace
 
@@ -42,8 +38,10 @@ int main(int argc, char* argv[])
     }
     mivo::LinePort port;
     mivo::Console console(port);
-    Watching view;
+    mivo::ConsoleView view;
     console.set_view(&view);
+    // Both "FeedBack" boxes ticked: the poll reads position, states, inputs.
+    console.monitoring().set_feedback(true, true);
     console.reconnection().set_enabled(true);
     console.port_control().open_named(link, true);
     console.stations().select(QStringLiteral("5"), true);

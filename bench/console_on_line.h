@@ -11,19 +11,15 @@
 
 namespace bench {
 
-// A view that types only the "Comm" box.
-struct CommView : mivo::ConsoleView {
-    QString comm;
-    QString comm_text() const override { return comm; }
-};
+// A view that shows nothing.
+struct CommView : mivo::ConsoleView {};
 
 // "Open" on port_name, then the station selected; the poll stays off. False
 // when the port did not open or the station did not answer.
 inline bool open_and_select(mivo::Console& console, CommView& view, const QString& port_name, const QString& station)
 {
-    view.comm = port_name;
     console.set_view(&view);
-    console.port_control().open();
+    console.port_control().open(port_name);
     const bool selected = console.MSComm1().isOpen() && console.operations().select_station(station).ok();
     console.Timer1().stop();
     return selected;

@@ -42,11 +42,4 @@ void CliView::show_message(const QString& text)
     print_err(text + u'\n');
 }
 
-bool CliView::ask(const QString& question)
-{
-    // Nobody is there to answer: the command line has said it beforehand.
-    print_err(question + (answer ? QStringLiteral(" yes (--save)\n") : QStringLiteral(" no (no --save)\n")));
-    return answer;
-}
-
 }  // namespace mivo::cli

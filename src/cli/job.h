@@ -23,14 +23,13 @@ void tell(const QString& text);
 // invocation, the console, the station under way, its document and the
 // words of what went wrong there.
 struct Job {
-    Job(const Invocation& invocation, Console& console, CliView& view, Interruption& interruption)
-        : inv(invocation), console(console), view(view), interruption(interruption)
+    Job(const Invocation& invocation, Console& console, Interruption& interruption)
+        : inv(invocation), console(console), interruption(interruption)
     {
     }
 
     const Invocation& inv;
     Console& console;
-    CliView& view;
     Interruption& interruption;
 
     int station = 0;  // the one the command is for

@@ -17,10 +17,12 @@ Session::Session(const Invocation& invocation)
       command_(find_command(QLatin1StringView(invocation.command.toLatin1()))),
       console_(port_),
       interruption_(console_.exchange()),
-      job_(invocation, console_, view_, interruption_)
+      job_(invocation, console_, interruption_)
 {
     console_.set_view(&view_);
     console_.Form_Load();
+    // A poll reads nothing but in a watch, which ticks both "FeedBack" boxes.
+    console_.monitoring().set_feedback(false, false);
     console_.exchange().set_fast(inv_.fast);
     // A write the drive did not acknowledge was not done.
     console_.operations().set_write_replies(true);

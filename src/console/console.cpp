@@ -53,12 +53,12 @@ void Console::Form_Load()
     context_.vars.move_running = false;
 }
 
-void Console::SSTab1_Click(qint16 PreviousTab)
+void Console::SSTab1_Click(qint16 PreviousTab, int page)
 {
     Q_UNUSED(PreviousTab);
     if (!context_.linked_or_tell(QStringLiteral("Link first!")))
         return;
-    switch (context_.view().page_in_front()) {
+    switch (page) {
     case kSetupPage: settings_.read_groups(); break;
     case kConfigPage: settings_.get_and_show_MIVO_config(); break;
     default: break;  // "Terminal" and "Motion" read nothing

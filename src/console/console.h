@@ -34,14 +34,13 @@ public:
     explicit Console(SerialPort& port, QObject* parent = nullptr);
     ~Console() override;
 
-    // Until a view is given (and after nullptr) the console shows nothing
-    // and reads empty text.
+    // Until a view is given (and after nullptr) the console shows nothing.
     void set_view(ConsoleView* view);
 
     void Form_Load();
-    // The user brought another page to the front: "Setup" reads the groups,
-    // "Config" the configuration word.
-    void SSTab1_Click(qint16 PreviousTab);
+    // The user brought page (a Page) to the front: "Setup" reads the
+    // groups, "Config" the configuration word.
+    void SSTab1_Click(qint16 PreviousTab, int page);
     // The program is going away: every wait ends, nothing more is written,
     // the poll stops and the port closes.
     void shut_down();

@@ -19,11 +19,11 @@ enum Page : int { kTerminalPage = 0, kMotionPage = 1, kSetupPage = 2, kConfigPag
 // it. The other value boxes carry the number of the live value they show.
 constexpr qint16 kConfigWordBox = 3;
 
-// Everything the console shows and everything it reads of what the user
-// typed or chose, in the console's own terms. The window implements it with
-// widgets; tests and a command-line front end implement it without any.
-// Every member does nothing (or gives nothing) here, so that a front end
-// overrides only what it has.
+// Everything the console shows, in the console's own terms. What the user
+// typed or chose comes in as values, from the front end's handlers. The
+// window implements it with widgets; tests and a command-line front end
+// implement it without any. Every member does nothing here, so that a front
+// end overrides only what it has.
 class ConsoleView {
 public:
     virtual ~ConsoleView() = default;
@@ -72,26 +72,6 @@ public:
     // "Stop" ticks both "FeedBack" boxes.
     virtual void tick_feedback_boxes() {}
 
-    // What the user typed or chose.
-    virtual QString comm_text() const { return {}; }
-    virtual QString station_text() const { return {}; }
-    virtual QString command_text() const { return {}; }
-    virtual QString parameter_text(int group, int index) const { Q_UNUSED(group); Q_UNUSED(index); return {}; }
-    // The list index of the item cbb_config(box) shows, or -1 when its text
-    // names none of its items.
-    virtual int config_choice(int box) const { Q_UNUSED(box); return -1; }
-    // The "FeedBack" boxes: cb_ask_pfbk (position) and cb_ask_states.
-    virtual bool ask_position() const { return false; }
-    virtual bool ask_states() const { return false; }
-    struct MotionTexts {
-        QString position_1;
-        QString position_2;
-        QString speed;
-        QString delay_1;
-        QString delay_2;
-    };
-    virtual MotionTexts motion_texts() const { return {}; }
-    virtual int page_in_front() const { return kTerminalPage; }
 };
 
 }  // namespace mivo

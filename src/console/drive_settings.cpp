@@ -171,12 +171,7 @@ DriveSettings::Report DriveSettings::restore(const Values& file, SaveChoice choi
 
     // A half-taken set is not made permanent: the drive keeps its old values
     // at the next power-up, and the report says which entries it refused.
-    const auto wanted = [&] {
-        if (choice != SaveChoice::Ask)
-            return choice == SaveChoice::Save;
-        return c_.view().ask(QStringLiteral("%1 written. Save them in the drive?").arg(names(report.written)));
-    };
-    if (!report.written.isEmpty() && report.not_taken.isEmpty() && wanted()) {
+    if (!report.written.isEmpty() && report.not_taken.isEmpty() && choice == SaveChoice::Save) {
         if (!go_on(c_, link, report))
             return report;
         const DriveOperations::SaveAnswer answer = DriveOperations::save_on(link);
@@ -203,11 +198,11 @@ DriveSettings::Report DriveSettings::compare_file(const QString& path)
     return file ? compare(*file) : report;
 }
 
-DriveSettings::Report DriveSettings::restore_file(const QString& path)
+DriveSettings::Report DriveSettings::restore_file(const QString& path, SaveChoice choice)
 {
     Report report;
     const std::optional<Values> file = load(path, report);
-    return file ? restore(*file) : report;
+    return file ? restore(*file, choice) : report;
 }
 
 QString DriveSettings::backed_up_text(int station, const QString& path)

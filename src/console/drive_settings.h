@@ -52,12 +52,13 @@ public:
     Report compare(const settings_file::Values& file);
     // Writes the entries that differ, each read back before the next is
     // written, and stops at the first read-back that does not come. Only
-    // when the drive took every one it asks the view whether to save ("SV").
-    enum class SaveChoice { Ask, Save, DoNotSave };
-    Report restore(const settings_file::Values& file, SaveChoice choice = SaveChoice::Ask);
+    // when the drive took every one does choice say whether to save ("SV"):
+    // the front end asks before it starts, never in the middle.
+    enum class SaveChoice { Save, DoNotSave };
+    Report restore(const settings_file::Values& file, SaveChoice choice);
     // The same with the file at path, which is read and checked whole first.
     Report compare_file(const QString& path);
-    Report restore_file(const QString& path);
+    Report restore_file(const QString& path, SaveChoice choice);
     // The drive's values; nullopt entries from the first one that brought
     // no number on (the drive stopped answering) or after a lost link.
     settings_file::Values read_drive(Report& report);

@@ -39,8 +39,8 @@ bool Monitoring::poll()
     LinkGuard link = c_.hold_link();
     if (!link.up() || c_.broadcast())
         return false;
-    const bool states = c_.view().ask_states();
-    const bool position = c_.view().ask_position();
+    const bool states = ask_states_;
+    const bool position = ask_position_;
     if (!states && !position)
         return false;
     if (position)

@@ -32,6 +32,13 @@ public:
     bool get_and_show_RV_Group(qint16 RV_Group_num) { return read_and_show_RV_Group(RV_Group_num).has_value(); }
     // The same, giving the value line that came.
     std::optional<QString> read_and_show_RV_Group(qint16 RV_Group_num);
+    // The "FeedBack" boxes: cb_ask_pfbk (position) and cb_ask_states, as the
+    // front end has them; both ticked at start, as the window loads them.
+    void set_feedback(bool position, bool states)
+    {
+        ask_position_ = position;
+        ask_states_ = states;
+    }
     void update_states();
     void update_DI_states();
 
@@ -46,6 +53,8 @@ private:
     DriveOperations& operations_;
     // The sample of the tick under way, which the reads fill in.
     Recorder::Sample* sample_ = nullptr;
+    bool ask_position_ = true;
+    bool ask_states_ = true;
 };
 
 }  // namespace mivo

@@ -46,9 +46,8 @@ void Motion::home_click()
     operations_.home(c_.exchange.homing_limit_ms());
 }
 
-bool Motion::read_cycle_fields(CycleFields& fields)
+bool Motion::read_cycle_fields(const CycleTexts& typed, CycleFields& fields)
 {
-    const ConsoleView::MotionTexts typed = c_.view().motion_texts();
     const struct {
         const QString& text;
         const char* caption;
@@ -73,14 +72,14 @@ bool Motion::read_cycle_fields(CycleFields& fields)
     return c_.sendable_or_tell(fields.speed, QStringLiteral("Velocity"));
 }
 
-void Motion::start_click()
+void Motion::start_click(const CycleTexts& typed)
 {
     const WireSource tag(c_.exchange, QStringLiteral("motion"));
     if (!linked_or_tell())
         return;
     // A bad number must not reach the drive nor leave a half-started cycle.
     CycleFields f{};
-    if (!read_cycle_fields(f))
+    if (!read_cycle_fields(typed, f))
         return;
     LinkGuard link = c_.hold_link();
 
@@ -139,6 +138,7 @@ void Motion::stop_click()
     // The cycle sees this after its next second dwell, so it always ends
     // with the move to position 2.
     c_.vars.move_running = false;
+    monitoring_.set_feedback(true, true);
     c_.view().tick_feedback_boxes();
     c_.report([](Availability& a) { a.cycle_stop_pressed(); });
 }

@@ -23,7 +23,16 @@ public:
     void enable_click();   // "Servo ON"
     void disable_click();  // "Servo Off"
     void home_click();     // "Home"
-    void start_click();    // "Start Move"
+    // The cycle's fields as typed: the speed goes out as typed, the others
+    // are read as numbers before anything changes.
+    struct CycleTexts {
+        QString position_1;
+        QString position_2;
+        QString speed;
+        QString delay_1;
+        QString delay_2;
+    };
+    void start_click(const CycleTexts& typed);  // "Start Move"
     void stop_click();     // "Stop"
 
 private:
@@ -40,7 +49,7 @@ private:
     bool linked_or_tell();
     // Reads the four fields; on a bad one tells the user which and gives
     // nothing.
-    bool read_cycle_fields(CycleFields& fields);
+    bool read_cycle_fields(const CycleTexts& typed, CycleFields& fields);
     struct Step {
         qint32 position;
         std::optional<QString> speed;  // the cycle's first move sets it

@@ -15,7 +15,7 @@
 
 namespace mivo {
 
-void PortControl::open()
+void PortControl::open(const QString& comm_text)
 {
     if (on_user_action_)
         on_user_action_();
@@ -23,7 +23,7 @@ void PortControl::open()
         c_.tell(QStringLiteral("Linked"));
         return;
     }
-    open_named(system_port_name(c_.view().comm_text()), false);
+    open_named(system_port_name(comm_text), false);
 }
 
 bool PortControl::open_named(const QString& port_name, bool quiet)

@@ -16,7 +16,9 @@ public:
 
     explicit PortControl(ConsoleContext& context) : c_(context) {}
 
-    void open();   // "Open"
+    // "Open", on the port the user named (a number n for /dev/ttyUSB(n-1),
+    // a device path or a network line).
+    void open(const QString& comm_text);
     void close();  // "Close"
     // Opens the port of that system name as "Open" does; quiet leaves out
     // the messages. False when it could not be opened.

@@ -66,7 +66,7 @@ QStringList Settings::read_group(int group)
     return read.missing;
 }
 
-void Settings::key_press(int group, int index, qint16 key_ascii)
+void Settings::key_press(int group, int index, qint16 key_ascii, const QString& box_text)
 {
     const WireSource tag(c_.exchange, QStringLiteral("Setup"));
     // Every key brings the message while the port is closed; the key still
@@ -79,7 +79,7 @@ void Settings::key_press(int group, int index, qint16 key_ascii)
     if (key_ascii != kEnter)
         return;
 
-    const std::optional<qint16> value = protocol::to_int16(c_.view().parameter_text(group, index));
+    const std::optional<qint16> value = protocol::to_int16(box_text);
     if (!value) {
         // The box stays red: its entry has not been written.
         c_.tell(QStringLiteral("%1 was not written: type a number from -32768 to 32767.")
@@ -132,20 +132,18 @@ void Settings::get_and_show_MIVO_config()
         c_.tell(QStringLiteral("No number from the drive for the configuration word (V5)."));
 }
 
-void Settings::apply_click()
+void Settings::apply_click(const ConfigChoices& choices)
 {
     if (c_.linked_or_tell(QStringLiteral("Link First!")))
-        set_new_config();
+        set_new_config(choices);
 }
 
-void Settings::set_new_config()
+void Settings::set_new_config(const ConfigChoices& indexes)
 {
     // What the boxes show is what goes out: a box typed into so that it shows
     // none of its items has no bits to give.
-    protocol::ConfigIndexes indexes{};
     QStringList wrong;
     for (std::size_t i = 0; i < indexes.size(); ++i) {
-        indexes[i] = c_.view().config_choice(int(i));
         if (indexes[i] < 0)
             wrong << QStringLiteral("\"%1\"").arg(QLatin1String(kConfigCaptions[i]));
     }

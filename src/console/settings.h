@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/reply_values.h"
+
 #include <QStringList>
 #include <QtGlobal>
 
@@ -25,15 +27,18 @@ public:
     QStringList get_All_and_show_V_group();
 
     // A key typed into tx_position_settings(index) (group 0) or
-    // tx_v_group(index) (group 1); Enter writes the entry. The box still
-    // receives the key.
-    void key_press(int group, int index, qint16 key_ascii);
+    // tx_v_group(index) (group 1), which holds box_text; Enter writes the
+    // entry. The box still receives the key.
+    void key_press(int group, int index, qint16 key_ascii, const QString& box_text);
     void save_click();  // "Save"
 
     // "Config" came to the front.
     void get_and_show_MIVO_config();
-    void apply_click();  // "Apply"
-    void set_new_config();
+    // The list index each of cbb_config(0..5) shows, -1 for a box whose
+    // text names none of its items.
+    using ConfigChoices = protocol::ConfigIndexes;
+    void apply_click(const ConfigChoices& choices);  // "Apply"
+    void set_new_config(const ConfigChoices& choices);
 
 private:
     // Reads group 0 (P) or 1 (V) into its boxes; see get_All_and_show_P_group.

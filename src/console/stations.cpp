@@ -38,9 +38,9 @@ bool Stations::search_and_show_all_station()
     return found.has_value();
 }
 
-void Stations::set_station_click()
+void Stations::set_station_click(const QString& station_text)
 {
-    select(c_.view().station_text(), false);
+    select(station_text, false);
 }
 
 void Stations::select(const QString& text, bool quiet)

@@ -21,8 +21,9 @@ public:
     // Returns false when the link went away during the sweep.
     bool search_and_show_all_station();
 
-    // "Set Station": the station in the box, or 32 for broadcast mode.
-    void set_station_click();
+    // "Set Station": the station as typed in the box, or 32 for broadcast
+    // mode. The select line carries the text as typed.
+    void set_station_click(const QString& station_text);
     // Selects as "Set Station" does, the station given as text, and starts
     // the poll; quiet leaves out the messages (a line that came back selects
     // again).

@@ -7,26 +7,25 @@
 
 namespace mivo {
 
-void Terminal::key_press(qint16 key_ascii)
+void Terminal::key_press(qint16 key_ascii, const QString& line)
 {
     // The link test comes first: while the port is closed every key brings
     // the message, and the key still reaches the box afterwards.
     if (!c_.linked_or_tell(QStringLiteral("Link First!")))
         return;
     if (key_ascii == kEnter)
-        send();
+        send(line);
 }
 
-void Terminal::send()
+void Terminal::send(const QString& line)
 {
     const WireSource tag(c_.exchange, QStringLiteral("terminal"));
     if (!c_.linked_or_tell(QStringLiteral("Link First!")))
         return;
-    const QString sent = c_.view().command_text();
-    if (!c_.sendable_or_tell(sent))
+    if (!c_.sendable_or_tell(line))
         return;
-    const DriveOperations::Sent reply = operations_.send_line(sent);
-    c_.view().append_transcript(sent + QStringLiteral("\r\n") + reply.received);
+    const DriveOperations::Sent reply = operations_.send_line(line);
+    c_.view().append_transcript(line + QStringLiteral("\r\n") + reply.received);
     c_.view().clear_command();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 namespace mivo {
@@ -16,8 +17,9 @@ public:
 
     Terminal(ConsoleContext& context, DriveOperations& operations) : c_(context), operations_(operations) {}
 
-    void send();                         // "Send"
-    void key_press(qint16 key_ascii);    // a character typed into "Command"
+    void send(const QString& line);  // "Send", with what "Command" holds
+    // A character typed into "Command", which holds line; Enter sends it.
+    void key_press(qint16 key_ascii, const QString& line);
     void clean();                        // "Clean Response"
 
 private:

@@ -91,7 +91,14 @@ void DriveMenu::run_with_file(SettingsReportDialog::Kind kind)
     if (path.isEmpty())
         return;
     DriveSettings& drive = console_.drive_settings();
-    const DriveSettings::Report report = compare ? drive.compare_file(path) : drive.restore_file(path);
+    // Asked before anything is written: the answer counts only when the
+    // drive takes every entry.
+    const auto save = [this] {
+        return view_.ask(QStringLiteral("Save (\"SV\") once the drive has taken every entry?"))
+                   ? DriveSettings::SaveChoice::Save
+                   : DriveSettings::SaveChoice::DoNotSave;
+    };
+    const DriveSettings::Report report = compare ? drive.compare_file(path) : drive.restore_file(path, save());
     if (!closing_)
         SettingsReportDialog(kind, report, &window_).exec();
 }

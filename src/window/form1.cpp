@@ -12,6 +12,7 @@
 #include "window/recorder_pane.h"
 #include "window/wire_log_pane.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDockWidget>
@@ -26,6 +27,17 @@
 #include <QTimer>
 
 namespace mivo {
+
+namespace {
+
+// The text of box index of a parameter group; empty for no such box.
+template <std::size_t N>
+QString box_text(const std::array<QLineEdit*, N>& boxes, qint16 index)
+{
+    return index >= 0 && std::size_t(index) < N ? boxes[std::size_t(index)]->text() : QString();
+}
+
+}  // namespace
 
 Form1::Form1(Console& console, QWidget* parent)
     : QMainWindow(parent),
@@ -226,6 +238,13 @@ void Form1::connect_handlers()
     connect(ui_.cmd_start_move, &QPushButton::clicked, this, &Form1::cmd_start_move_Click);
     connect(ui_.cmd_stop_move, &QPushButton::clicked, this, &Form1::cmd_stop_move_Click);
     connect(ui_.SSTab1, &QTabWidget::currentChanged, this, &Form1::on_page_changed);
+    // The poll reads what the "FeedBack" boxes ask for, from the start.
+    const auto feedback = [this] {
+        console_.monitoring().set_feedback(ui_.cb_ask_pfbk->isChecked(), ui_.cb_ask_states->isChecked());
+    };
+    connect(ui_.cb_ask_pfbk, &QCheckBox::toggled, this, feedback);
+    connect(ui_.cb_ask_states, &QCheckBox::toggled, this, feedback);
+    feedback();
     relay_key_presses(ui_.tx_command, [this](qint16 key) { tx_command_KeyPress(key); });
     for (qint16 i = 0; i < qint16(ui_.tx_position_settings.size()); ++i)
         relay_key_presses(ui_.tx_position_settings[i], [this, i](qint16 key) { tx_position_settings_KeyPress(i, key); });
@@ -255,31 +274,49 @@ ConsoleView& Form1::view() const
 }
 
 void Form1::Form_Load() { console_.Form_Load(); }
-void Form1::cmd_port_open_Click() { console_.port_control().open(); }
+void Form1::cmd_port_open_Click() { console_.port_control().open(ui_.cbb_port_num->currentText()); }
 void Form1::cmd_port_close_Click() { console_.port_control().close(); }
-void Form1::SSTab1_Click(qint16 PreviousTab) { console_.SSTab1_Click(PreviousTab); }
-void Form1::tx_command_KeyPress(qint16 KeyAscii) { console_.terminal().key_press(KeyAscii); }
-void Form1::cmd_send_command_Click() { console_.terminal().send(); }
+void Form1::SSTab1_Click(qint16 PreviousTab) { console_.SSTab1_Click(PreviousTab, ui_.SSTab1->currentIndex()); }
+void Form1::tx_command_KeyPress(qint16 KeyAscii)
+{
+    console_.terminal().key_press(KeyAscii, ui_.tx_command->text());
+}
+void Form1::cmd_send_command_Click() { console_.terminal().send(ui_.tx_command->text()); }
 void Form1::cmd_clean_response_Click() { console_.terminal().clean(); }
 void Form1::cmd_search_station_Click() { console_.stations().search_click(); }
-void Form1::cmd_set_station_Click() { console_.stations().set_station_click(); }
+void Form1::cmd_set_station_Click()
+{
+    console_.stations().set_station_click(ui_.cbb_station_num->currentText());
+}
 void Form1::Timer1_Timer() { console_.monitoring().Timer1_Timer(); }
 
 void Form1::tx_position_settings_KeyPress(qint16 Index, qint16 KeyAscii)
 {
-    console_.settings().key_press(protocol::kGroupP, Index, KeyAscii);
+    console_.settings().key_press(protocol::kGroupP, Index, KeyAscii, box_text(ui_.tx_position_settings, Index));
 }
 void Form1::tx_v_group_KeyPress(qint16 Index, qint16 KeyAscii)
 {
-    console_.settings().key_press(protocol::kGroupV, Index, KeyAscii);
+    console_.settings().key_press(protocol::kGroupV, Index, KeyAscii, box_text(ui_.tx_v_group, Index));
 }
 void Form1::cmd_setup_save_Click() { console_.settings().save_click(); }
-void Form1::cmd_config_apply_Click() { console_.settings().apply_click(); }
+void Form1::cmd_config_apply_Click()
+{
+    Settings::ConfigChoices choices{};
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        const QComboBox* box = ui_.cbb_config[i];
+        choices[i] = box->findText(box->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    }
+    console_.settings().apply_click(choices);
+}
 
 void Form1::cmd_mivo_enable_Click() { console_.motion().enable_click(); }
 void Form1::cmd_mivo_disable_Click() { console_.motion().disable_click(); }
 void Form1::cmd_mivo_home_Click() { console_.motion().home_click(); }
-void Form1::cmd_start_move_Click() { console_.motion().start_click(); }
+void Form1::cmd_start_move_Click()
+{
+    console_.motion().start_click({ui_.tx_move_position_1->text(), ui_.tx_move_position_2->text(),
+                                   ui_.tx_move_speed->text(), ui_.tx_delay_1->text(), ui_.tx_delay_2->text()});
+}
 void Form1::cmd_stop_move_Click() { console_.motion().stop_click(); }
 
 void Form1::mnu_drive_backup_Click() { drive_menu_->back_up(); }

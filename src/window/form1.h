@@ -64,7 +64,7 @@ public:
     void mnu_line_reply_wait_Click();
     void mnu_line_reconnect_Toggled(bool on);
 
-    // What the console shows on the window, and reads of it.
+    // What the console shows on the window.
     ConsoleView& view() const;
 
 protected:

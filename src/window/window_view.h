@@ -10,8 +10,8 @@ namespace mivo {
 
 class LinePane;
 
-// What the console shows, and reads of what the user typed, on the
-// window's widgets: the window's side of ConsoleView.
+// What the console shows, on the window's widgets: the window's side of
+// ConsoleView. What the user typed the handlers read themselves.
 class WindowView : public ConsoleView {
 public:
     WindowView(QWidget& window, Form1Controls& ui);
@@ -38,15 +38,6 @@ public:
     void clear_transcript() override;
     void clear_command() override;
     void tick_feedback_boxes() override;
-    QString comm_text() const override;
-    QString station_text() const override;
-    QString command_text() const override;
-    QString parameter_text(int group, int index) const override;
-    int config_choice(int box) const override;
-    bool ask_position() const override;
-    bool ask_states() const override;
-    MotionTexts motion_texts() const override;
-    int page_in_front() const override;
 
 private:
     // tx_position_settings(index) or tx_v_group(index); nullptr for others.

@@ -228,15 +228,15 @@ private slots:
         QCOMPARE(compared.differences[0].file, qint16(120));
         QCOMPARE(settings_file::caption_of(compared.differences[1].entry), QStringLiteral("HSP"));
 
-        // Only what differs is written, then read back; saved when asked.
+        // Only what differs is written, then read back; saved when asked
+        // beforehand, with no question in the middle.
         sim->clear_log();
-        view.answer = true;
-        const DriveSettings::Report restored = drive().restore_file(file);
+        const DriveSettings::Report restored = drive().restore_file(file, DriveSettings::SaveChoice::Save);
         QCOMPARE(restored.outcome, Outcome::Done);
         QCOMPARE(writes(), (QStringList{"WT 0 3 120", "WT 1 1 100", "SV"}));
         QCOMPARE(received_lines(*sim).filter(QStringLiteral("RD")).mid(23),
                  (QStringList{"RD 0 3", "RD 1 1"}));  // the read-back
-        QCOMPARE(view.questions.size(), 1);
+        QVERIFY(view.questions.isEmpty());
         QVERIFY(restored.saved);
         QVERIFY(!restored.reset_needed);
         QCOMPARE(view.parameters[0][3], QStringLiteral("120"));
@@ -245,7 +245,7 @@ private slots:
         // Nothing differs: nothing written, nothing asked.
         sim->clear_log();
         view.questions.clear();
-        QCOMPARE(drive().restore_file(file).written.size(), 0);
+        QCOMPARE(drive().restore_file(file, DriveSettings::SaveChoice::Save).written.size(), 0);
         QVERIFY(writes().isEmpty());
         QVERIFY(view.questions.isEmpty());
     }
@@ -255,8 +255,7 @@ private slots:
         select({"--stations", "5"});
         // The drive keeps the configuration word to 8 bits.
         const QString file = write("cfg.mivo", QStringLiteral("V5=300\nP2=7\n"));
-        view.answer = false;
-        const DriveSettings::Report r = drive().restore_file(file);
+        const DriveSettings::Report r = drive().restore_file(file, DriveSettings::SaveChoice::DoNotSave);
         QCOMPARE(r.outcome, Outcome::Differences);
         QCOMPARE(r.not_taken, QStringList{"V5"});
         QVERIFY(r.reset_needed);
@@ -269,7 +268,8 @@ private slots:
     void a_bad_file_sends_nothing()
     {
         select({"--stations", "5"});
-        const DriveSettings::Report r = drive().restore_file(write("bad.mivo", QStringLiteral("P1=1\nP99=3\n")));
+        const DriveSettings::Report r = drive().restore_file(write("bad.mivo", QStringLiteral("P1=1\nP99=3\n")),
+                                                           DriveSettings::SaveChoice::DoNotSave);
         QCOMPARE(r.outcome, Outcome::BadFile);
         QVERIFY2(r.file_error.contains(QStringLiteral(":2: ")), qPrintable(r.file_error));
         QCOMPARE(drive().compare_file(path("missing.mivo")).outcome, Outcome::BadFile);
@@ -295,19 +295,22 @@ private slots:
 
     void a_restore_cut_short_saves_nothing()
     {
-        // "Close" while the question is up: nothing is saved, and the report
-        // names what was written.
+        // "Close" after the last read-back, before the save: nothing is
+        // saved, and the report names what was written.
         select({"--stations", "5"});
         const QString file = write("many.mivo", QStringLiteral("P0=9\nP1=9\nP2=9\nP3=9\n"));
         bool menu_during = true;
-        view.answer = true;
-        view.on_message = [&](const QString& text) {
-            if (!text.contains(QStringLiteral("Save"))) return;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            // The read at the start and the last entry's read-back.
+            if (received_lines(*sim).filter(QStringLiteral("RD 0 3")).size() < 2 || !console->vars().is_linked)
+                return;
             menu_during = view.availability.drive_menu;
             close();
-        };
-        DriveSettings::Report r = drive().restore_file(file);
-        view.on_message = nullptr;
+        });
+        closer.start(0);
+        DriveSettings::Report r = drive().restore_file(file, DriveSettings::SaveChoice::Save);
+        closer.stop();
         QCOMPARE(r.outcome, Outcome::LinkLost);
         QCOMPARE(r.written.size(), 4);
         QVERIFY(!r.saved);
@@ -319,13 +322,13 @@ private slots:
         // The line goes away at the first write's read-back: nothing more goes
         // out, and a write without its read-back is not counted as written.
         select({"--stations", "5", "--hangup-after", "28"});  // 3 for the selection, 23 reads
-        r = drive().restore_file(file);
+        r = drive().restore_file(file, DriveSettings::SaveChoice::Save);
         QCOMPARE(r.outcome, Outcome::LinkLost);
         QVERIFY(r.written.isEmpty());
         QCOMPARE(r.unanswered, QStringLiteral("P0"));
         QVERIFY(!r.saved);
         QVERIFY(!writes().contains(QStringLiteral("SV")));
-        QVERIFY(view.questions.size() == 1);  // only the first restore asked
+        QVERIFY(view.questions.isEmpty());  // asked before, by the front end
     }
 
     // What the drive did not acknowledge was not done: a drive that goes
@@ -334,11 +337,10 @@ private slots:
     void a_restore_counts_only_what_the_drive_confirmed()
     {
         const QString file = write("four.mivo", QStringLiteral("P0=9\nP1=9\nP2=9\nP3=9\n"));
-        view.answer = true;
         // Silent from the second write on (3 lines select, 23 read, then a
         // write and its read-back).
         select({"--stations", "5", "--mute-after", "28"});
-        DriveSettings::Report r = drive().restore_file(file);
+        DriveSettings::Report r = drive().restore_file(file, DriveSettings::SaveChoice::Save);
         QCOMPARE(r.outcome, Outcome::NoAnswer);
         QCOMPARE(writes(), (QStringList{"WT 0 0 9", "WT 0 1 9"}));
         QCOMPARE(r.written.size(), 1);
@@ -346,7 +348,7 @@ private slots:
         QVERIFY(view.questions.isEmpty());
 
         select({"--stations", "5", "--refuse", "P2"});
-        r = drive().restore_file(file);
+        r = drive().restore_file(file, DriveSettings::SaveChoice::Save);
         QCOMPARE(r.outcome, Outcome::Differences);
         QCOMPARE(r.written.size(), 4);
         QCOMPARE(r.not_taken, QStringList{"P2"});
@@ -365,7 +367,8 @@ private slots:
                 console->shut_down();
         });
         watcher.start(0);
-        r = drive().restore_file(write("other.mivo", QStringLiteral("P0=8\nP1=8\nP2=8\nP3=8\n")));
+        r = drive().restore_file(write("other.mivo", QStringLiteral("P0=8\nP1=8\nP2=8\nP3=8\n")),
+                             DriveSettings::SaveChoice::Save);
         QCOMPARE(r.outcome, Outcome::Interrupted);
         QVERIFY(r.written.size() <= 2);
         QCOMPARE(writes().size(), 2);

@@ -76,21 +76,20 @@ class TestFaults : public QObject, CoreFixture {
         } else if (handler == "select") {
             set_station(QStringLiteral("3"));
         } else if (handler == "tick") {
-            view.position_box = true;
-            view.states_box = true;
+            console->monitoring().set_feedback(true, true);
             console->monitoring().Timer1_Timer();
         } else if (handler == "setup" || handler == "config") {
             bring_to_front(handler == "setup" ? kSetupPage : kConfigPage);
         } else if (handler == "save") {
             console->settings().save_click();
         } else if (handler == "apply") {
-            console->settings().apply_click();
+            console->settings().apply_click(view.config);
         } else if (handler == "home") {
             console->exchange().set_homing_limit_ms(400);
             console->motion().home_click();
         } else if (handler == "cycle") {
             QTimer::singleShot(600, console.get(), [this] { console->motion().stop_click(); });
-            console->motion().start_click();
+            console->motion().start_click(cycle);
         } else if (handler == "terminal") {
             type_command(terminal_line());
         } else {
@@ -149,8 +148,7 @@ private slots:
             // A drive busy streaming takes its lines late; they belong here.
             QTRY_VERIFY_WITH_TIMEOUT(received_lines(sim).contains(QStringLiteral("RV 4")), 10000);
             // The poll between the steps sends nothing; the handler's own lines stand alone.
-            view.position_box = false;
-            view.states_box = false;
+            console->monitoring().set_feedback(false, false);
         }
         view.take_messages();
         sim.clear_log();

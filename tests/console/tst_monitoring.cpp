@@ -50,8 +50,7 @@ class TestMonitoring : public QObject, CoreFixture {
 
     void set_boxes(bool states, bool position)
     {
-        view.states_box = states;
-        view.position_box = position;
+        console->monitoring().set_feedback(position, states);
     }
 
     void tick() { console->monitoring().Timer1_Timer(); }
@@ -252,7 +251,7 @@ private slots:
     void position_is_shown_as_the_drive_sends_it()
     {
         ScriptedPort* line = start_on_scripted_port();
-        view.states_box = false;
+        console->monitoring().set_feedback(true, false);
         vars().station_num = 3;
         line->reply_next("ERR\r>", 3);
         tick();

@@ -110,7 +110,7 @@ private slots:
         motion().enable_click();
         motion().disable_click();
         motion().home_click();
-        motion().start_click();
+        motion().start_click(cycle);
         motion().stop_click();
         QCOMPARE(view.take_messages(), QStringList(5, "Link first!"));
         QVERIFY(sim->rx_lines().empty());
@@ -135,6 +135,7 @@ private slots:
         start({"--stations", "3"});
         select("3");
         view.position_box = false;
+        console->monitoring().set_feedback(false, true);
 
         Script script;
         std::array<bool, 4> pages_during{};
@@ -151,7 +152,7 @@ private slots:
             stopped_at = sim::SimHarness::now_ms();
             motion().stop_click();
         });
-        motion().start_click();
+        motion().start_click(cycle);
 
         QVERIFY(script.done());
         QCOMPARE(pages_during, (std::array<bool, 4>{false, true, false, false}));
@@ -172,7 +173,8 @@ private slots:
         QVERIFY(idle_buttons());
         QVERIFY(view.position_box && view.states_box);  // "Stop" ticked both
         const auto lines_at_end = received_lines(*sim).size();
-        QTRY_VERIFY(received_lines(*sim).size() > lines_at_end);  // the poll runs again
+        // The poll runs again, and reads the position the ticked box asks for.
+        QTRY_VERIFY(received_lines(*sim).mid(lines_at_end).contains(QStringLiteral("RV 0")));
         QCOMPARE(motion_lines().size(), 7);
     }
 
@@ -181,16 +183,16 @@ private slots:
         start({"--stations", "3"});
         select("3");
         motion().enable_click();
-        view.motion.speed = "2.5";  // the drive refuses it and keeps its speed
-        view.motion.position_1 = "1000.5";
-        view.motion.position_2 = "-1000.5";
+        cycle.speed = "2.5";  // the drive refuses it and keeps its speed
+        cycle.position_1 = "1000.5";
+        cycle.position_2 = "-1000.5";
         int highest = 0;
         QTimer watch;
         connect(&watch, &QTimer::timeout, [&] { highest = std::max(highest, view.values[0].toInt()); });
         watch.start(2);
         Script script;
         script.then(last_motion_is("MA 1000"), [&] { motion().stop_click(); });
-        motion().start_click();
+        motion().start_click(cycle);
 
         QCOMPARE(motion_lines(), (QStringList{"VA 2.5", "MA 1000", "MA -1000"}));
         // The dwell polls: the box showed the drive on its way up.
@@ -213,7 +215,7 @@ private slots:
             pages_during = pages();
             motion().stop_click();
         });
-        motion().start_click();
+        motion().start_click(cycle);
 
         QCOMPARE(motion_lines(), (QStringList{"VA 2", "MA 1000", "MA 0"}));
         const auto times = motion_times();
@@ -233,7 +235,7 @@ private slots:
         select("31.5");
         Script script;
         script.then(last_motion_is("MA 1000"), [&] { motion().stop_click(); });
-        motion().start_click();
+        motion().start_click(cycle);
 
         QCOMPARE(motion_lines(), (QStringList{"VA 2", "MA 1000", "MA 0"}));
         const QStringList lines = received_lines(*sim);
@@ -246,7 +248,7 @@ private slots:
     {
         start({"--stations", "3"});
         select("3");
-        using Texts = ConsoleView::MotionTexts;
+        using Texts = Motion::CycleTexts;
         const struct {
             QString Texts::*field;
             const char* text;
@@ -258,9 +260,9 @@ private slots:
             {&Texts::delay_2, "-2147483649", "Delay 2"},
         };
         for (const auto& c : cases) {
-            const QString good = view.motion.*c.field;
-            view.motion.*c.field = QString::fromLatin1(c.text);
-            motion().start_click();
+            const QString good = cycle.*c.field;
+            cycle.*c.field = QString::fromLatin1(c.text);
+            motion().start_click(cycle);
             const QStringList shown = view.take_messages();
             QCOMPARE(shown.size(), 1);
             QVERIFY2(shown[0].startsWith(QLatin1String(c.caption)), qPrintable(shown[0]));
@@ -269,11 +271,11 @@ private slots:
             QCOMPARE(vars().move_running, kFalse);
             QVERIFY(idle_buttons());
             QCOMPARE(pages(), (std::array<bool, 4>{true, true, true, true}));
-            view.motion.*c.field = good;
+            cycle.*c.field = good;
         }
         // The speed goes out as typed: only what can go on the wire as typed.
-        view.motion.speed = QStringLiteral("2\u20ac");
-        motion().start_click();
+        cycle.speed = QStringLiteral("2\u20ac");
+        motion().start_click(cycle);
         const QStringList shown = view.take_messages();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].startsWith(u"Velocity"), qPrintable(shown[0]));
@@ -294,7 +296,7 @@ private slots:
             close();
             last_at_close = vars().last_command;
         });
-        motion().start_click();
+        motion().start_click(cycle);
 
         QCOMPARE(view.take_messages(), QStringList{"Port Close"});
         QCOMPARE(vars().last_command, last_at_close);  // nothing composed after
@@ -388,7 +390,7 @@ private slots:
             if (homing)
                 motion().home_click();
             else
-                motion().start_click();
+                motion().start_click(cycle);
             QVERIFY(down_at > 0);
             // Sent nothing more; homing returned before the drive's prompt.
             for (const auto& e : sim->wire_log()) {

@@ -166,7 +166,7 @@ private slots:
             else if (how == 1)
                 console->port_control().close();
             else
-                console->port_control().open();  // opens the device by hand: the scripted port is there
+                console->port_control().open(device);  // opens the device by hand: the scripted port is there
             const bool by_hand = linked();
             make_device();
             line->open_times.clear();

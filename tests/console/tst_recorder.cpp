@@ -39,12 +39,12 @@ private slots:
         }
 
         // What a box leaves out is not read: a gap, not a zero.
-        view.states_box = false;
+        console->monitoring().set_feedback(true, false);
         tick();
         QCOMPARE(recorder().size(), 4);
         QVERIFY(recorder().at(3).position && !recorder().at(3).state && !recorder().at(3).inputs);
         // A tick that puts nothing on the line leaves no sample.
-        view.position_box = false;
+        console->monitoring().set_feedback(false, false);
         tick();
         QCOMPARE(recorder().size(), 4);
     }

@@ -161,7 +161,7 @@ private slots:
         select(QStringLiteral("32"));
         QTest::qWait(100);
         QCOMPARE(received_lines(*sim), (QStringList{"ST 32", "ST 32"}));
-        QCOMPARE(view.page, int(kSetupPage));  // stays in front, unavailable
+        QCOMPARE(page, int(kSetupPage));  // stays in front, unavailable
         QVERIFY(!view.availability.pages[kSetupPage]);
         QCOMPARE(view.take_messages(), kBroadcastMessages);
     }

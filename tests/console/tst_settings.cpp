@@ -72,7 +72,7 @@ class TestSettings : public QObject, CoreFixture {
 
     // The poll sends nothing, so that the wire carries only what the pages
     // send (Timer1 still runs).
-    void quiet_poll() { view.position_box = view.states_box = false; }
+    void quiet_poll() { console->monitoring().set_feedback(false, false); }
 
     // A station selection opens the tab control again after a "Close".
     void select_station_0()
@@ -101,8 +101,8 @@ class TestSettings : public QObject, CoreFixture {
     // character.
     void key(int group, int index, qint16 code)
     {
-        console->settings().key_press(group, index, code);
         QString& text = view.parameters.at(std::size_t(group)).at(std::size_t(index));
+        console->settings().key_press(group, index, code, text);
         if (code == kBackspace)
             text.chop(1);
         else if (code != kEnter)
@@ -236,7 +236,7 @@ private slots:
         QCOMPARE(view.take_messages(), QStringList{"Link first!"});
         bring_to_front(kConfigPage);
         QCOMPARE(view.take_messages(), QStringList{"Link first!"});
-        console->settings().apply_click();
+        console->settings().apply_click(view.config);
         QCOMPARE(view.take_messages(), QStringList{"Link First!"});
         QVERIFY(!Timer1().isActive());
     }
@@ -357,7 +357,7 @@ private slots:
         // Before any read: the items the window selected at load.
         double shown_at = 0;
         view.on_message = [&](const QString&) { shown_at = sim::SimHarness::now_ms(); };
-        console->settings().apply_click();
+        console->settings().apply_click(view.config);
         QCOMPARE(view.take_messages(), QStringList{"Please reset MIVO!"});
         QCOMPARE(received_lines(sim), (QStringList{"WT 1 5 129", "SV"}));
         // Two 50 ms waits between them (less a little for the line's jitter).
@@ -367,7 +367,7 @@ private slots:
 
         view.config = {1, 1, 1, 1, 0, 2};
         sim.clear_log();
-        console->settings().apply_click();
+        console->settings().apply_click(view.config);
         QCOMPARE(received_lines(sim), (QStringList{"WT 1 5 94", "SV"}));
         bring_to_front(kTerminalPage);
         bring_to_front(kConfigPage);
@@ -377,7 +377,7 @@ private slots:
         // Typed into: the box shows none of its items.
         view.config[3] = -1;
         sim.clear_log();
-        console->settings().apply_click();
+        console->settings().apply_click(view.config);
         QCOMPARE(view.take_messages(),
                  QStringList{"Choose an item of the list for \"MF Ouput Mode\"; nothing was written."});
         QVERIFY(sim.rx_lines().empty());
@@ -393,20 +393,22 @@ private slots:
         open_on(sim);
         // Close and open again while the drive saves: the handler is on a
         // link that is gone and must not carry on on the new one.
-        using Handler = void (Settings::*)();
-        for (const auto& [page, handler] : {std::pair<int, Handler>{kSetupPage, &Settings::save_click},
-                                            std::pair<int, Handler>{kConfigPage, &Settings::apply_click}}) {
+        using Handler = std::function<void()>;
+        const Handler save = [this] { console->settings().save_click(); };
+        const Handler apply = [this] { console->settings().apply_click(view.config); };
+        for (const auto& [page, handler] : {std::pair<int, Handler>{kSetupPage, save},
+                                            std::pair<int, Handler>{kConfigPage, apply}}) {
             view.take_messages();
             select_station_0();
             bring_to_front(page);
             view.take_messages();
             sim.clear_log();
             QObject during;
-            QTimer::singleShot(400, &during, [this] {
+            QTimer::singleShot(400, &during, [this, &sim] {
                 close();
-                console->port_control().open();
+                open_on(sim);
             });
-            (console->settings().*handler)();
+            handler();
             QCOMPARE(view.take_messages(), (QStringList{"Port Close", "Port Open"}));
             QCOMPARE(received_lines(sim).last(), QStringLiteral("SV"));
             QVERIFY(!Timer1().isActive());

@@ -14,8 +14,8 @@ class TestTerminal : public QObject, CoreFixture {
     std::unique_ptr<sim::SimHarness> sim;
 
     // A character typed into "Command" while it holds text already.
-    void key(QChar typed) { console->terminal().key_press(qint16(typed.unicode())); }
-    void send() { console->terminal().send(); }
+    void key(QChar typed) { console->terminal().key_press(qint16(typed.unicode()), view.command); }
+    void send() { console->terminal().send(view.command); }
 
 private slots:
     void init()
@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(view.take_messages(), (QStringList{"Link First!", "Link First!"}));
         QCOMPARE(view.command, QStringLiteral("ab"));
         // Enter is told once, and nothing goes out.
-        console->terminal().key_press(Terminal::kEnter);
+        console->terminal().key_press(Terminal::kEnter, view.command);
         QCOMPARE(view.take_messages(), QStringList{"Link First!"});
         QCOMPARE(view.command, QStringLiteral("ab"));
         QVERIFY(view.transcript.isEmpty());

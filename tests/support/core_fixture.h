@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 // What the console's logic tests share: the console core on a real serial
 // port, its view a FakeView. A test class derives from it beside QObject and
@@ -19,11 +20,17 @@ protected:
     std::unique_ptr<mivo::SerialPort> port;
     std::unique_ptr<mivo::Console> console;
     FakeView view;
+    // The page in front, and what the "Motion" page's boxes hold; the window
+    // at load.
+    int page = mivo::kTerminalPage;
+    mivo::Motion::CycleTexts cycle;
 
     void start_console(std::unique_ptr<mivo::SerialPort> given = nullptr)
     {
         stop_console();
         view = FakeView{};
+        page = mivo::kTerminalPage;
+        cycle = {"1000", "0", "2", "100", "100"};
         port = given ? std::move(given) : std::make_unique<mivo::SystemSerialPort>();
         console = std::make_unique<mivo::Console>(*port);
         console->set_view(&view);
@@ -43,7 +50,7 @@ protected:
         auto scripted = std::make_unique<ScriptedPort>();
         ScriptedPort* raw = scripted.get();
         start_console(std::move(scripted));
-        console->port_control().open();
+        console->port_control().open(QStringLiteral("2"));
         view.take_messages();
         return raw;
     }
@@ -51,8 +58,7 @@ protected:
     // "Open" with the path typed into "Comm".
     void open_path(const QString& path)
     {
-        view.comm = path;
-        console->port_control().open();
+        console->port_control().open(path);
     }
     void open_on(const mivo::sim::SimHarness& sim) { open_path(QString::fromStdString(sim.path())); }
     void close() { console->port_control().close(); }
@@ -60,21 +66,19 @@ protected:
     // "Set Station" with the text typed into "Station".
     void set_station(const QString& text)
     {
-        view.station = text;
-        console->stations().set_station_click();
+        console->stations().set_station_click(text);
     }
     // The user brings a page to the front.
     void bring_to_front(int page)
     {
-        const int previous = view.page;
-        view.page = page;
-        console->SSTab1_Click(qint16(previous));
+        const int previous = std::exchange(this->page, page);
+        console->SSTab1_Click(qint16(previous), page);
     }
     // Enter typed into "Command" with text in it.
     void type_command(const QString& text)
     {
         view.command = text;
-        console->terminal().key_press(mivo::Terminal::kEnter);
+        console->terminal().key_press(mivo::Terminal::kEnter, view.command);
     }
     mivo::FormVariables& vars() { return console->vars(); }
     QTimer& Timer1() { return console->Timer1(); }

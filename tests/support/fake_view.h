@@ -8,8 +8,8 @@
 #include <functional>
 
 // A view without widgets: it keeps what the console shows, in the state a
-// window would show it, and answers with what the test "typed". Its initial
-// state is the window's at load.
+// window would show it. What the test "types" it passes to the console as
+// values. Its initial state is the window's at load.
 class FakeView : public mivo::ConsoleView {
 public:
     // Messages, in order; on_message runs while a message is "up".
@@ -29,17 +29,15 @@ public:
     std::array<QString, 5> values{"0", "0", "0", "0", "0"};  // lb_rv_feedback(0), (3), (4)
     QStringList station_list;
     QString station;  // the station box's text
-    QString comm = QStringLiteral("2");
-    QString command;
+    QString command;  // "Command", which the console clears
     QString transcript;
     std::array<std::array<QString, 16>, 2> parameters = zeros();
     std::array<std::array<bool, 16>, 2> unwritten{};
     // What cbb_config(0..5) show, as list indexes; -1 for text naming none.
     std::array<int, 6> config{2, 0, 0, 0, 0, 1};
+    // The "FeedBack" boxes, which "Stop" ticks.
     bool position_box = true;
     bool states_box = true;
-    MotionTexts motion{"1000", "0", "2", "100", "100"};
-    int page = mivo::kTerminalPage;
 
     void show_message(const QString& text) override
     {
@@ -87,19 +85,6 @@ public:
     void clear_transcript() override { transcript.clear(); }
     void clear_command() override { command.clear(); }
     void tick_feedback_boxes() override { position_box = states_box = true; }
-
-    QString comm_text() const override { return comm; }
-    QString station_text() const override { return station; }
-    QString command_text() const override { return command; }
-    QString parameter_text(int group, int index) const override
-    {
-        return parameters.at(std::size_t(group)).at(std::size_t(index));
-    }
-    int config_choice(int box) const override { return config.at(std::size_t(box)); }
-    bool ask_position() const override { return position_box; }
-    bool ask_states() const override { return states_box; }
-    MotionTexts motion_texts() const override { return motion; }
-    int page_in_front() const override { return page; }
 
     // "R" for a red light, "g" for a green one.
     template <std::size_t N>

@@ -27,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
+
 using namespace mivo;
 
 class TestWindow : public QObject, ConsoleFixture {
@@ -956,24 +958,35 @@ private slots:
         ui().mnu_drive_compare->trigger();
         QCOMPARE(messages->take(), QStringList{"1 entry differs."});
 
-        // Restore puts it back and, asked, saves it.
+        // Restore asks whether to save before it writes anything, then puts
+        // it back and saves it.
+        const auto writes = [&] { return received_lines(sim).filter(QRegularExpression(QStringLiteral("^(WT|SV)"))); };
+        const QString save_question = QStringLiteral("Save (\"SV\") once the drive has taken every entry?");
         messages->answer_yes = true;
+        sim.clear_log();
+        std::optional<QStringList> written_when_asked;
+        messages->on_message = [&](const QString& text) {
+            if (text == save_question)
+                written_when_asked = writes();
+        };
         ui().mnu_drive_restore->trigger();
+        messages->on_message = nullptr;
         const QStringList said = messages->take();
         QCOMPARE(said.size(), 2);
-        QVERIFY2(said[0].contains(QStringLiteral("P3 written")), qPrintable(said[0]));
+        QCOMPARE(said[0], save_question);
+        QVERIFY(written_when_asked && written_when_asked->isEmpty());  // nothing written before the answer
         QCOMPARE(said[1], QStringLiteral("Written: P3. Saved in the drive."));
         QCOMPARE(p3->text(), QStringLiteral("120"));
         QVERIFY(received_lines(sim).contains(QStringLiteral("WT 0 3 120")));
         QVERIFY(console().Timer1().isActive());
 
         // Closing the window in the middle of a restore ends it after the
-        // line in flight: no save, no question, no message in the way.
+        // line in flight: no save, no message in the way; the question came
+        // before.
         QFile four(file);
         QVERIFY(four.open(QIODevice::WriteOnly));
         four.write("P0=9\nP1=9\nP2=9\nP3=9\n");
         four.close();
-        const auto writes = [&] { return received_lines(sim).filter(QRegularExpression(QStringLiteral("^(WT|SV)"))); };
         sim.clear_log();
         QTimer closer;
         connect(&closer, &QTimer::timeout, form, [&] {
@@ -983,7 +996,7 @@ private slots:
         closer.start(0);
         ui().mnu_drive_restore->trigger();
         QVERIFY(!form->isVisible());
-        QCOMPARE(messages->take(), QStringList{});
+        QCOMPARE(messages->take(), QStringList{save_question});
         QCOMPARE(writes(), (QStringList{"WT 0 0 9", "WT 0 1 9"}));
     }
 

@@ -21,6 +21,14 @@ QString entry_label(int entry)
                              : QStringLiteral("%1 (%2)").arg(settings_file::name_of(entry), caption);
 }
 
+QString entry_names(const QList<DriveSettings::Entry>& entries)
+{
+    QStringList names;
+    for (const DriveSettings::Entry& e : entries)
+        names << settings_file::name_of(e.entry);
+    return names.join(QStringLiteral(", "));
+}
+
 QString backup_path(const Job& job, int station)
 {
     return job.inv.several() ? StationBatch::file_for(job.inv.args.first(), station) : job.inv.args.first();
@@ -133,8 +141,15 @@ int compare(Job& job)
 
 int restore(Job& job)
 {
-    job.view.answer = job.inv.save;
-    const DriveSettings::Report report = job.console.drive_settings().restore(*job.file);
+    const DriveSettings::Report report = job.console.drive_settings().restore(
+        *job.file, job.inv.save ? DriveSettings::SaveChoice::Save : DriveSettings::SaveChoice::DoNotSave);
+    // Once the drive took every entry, saving them was in question; the
+    // command line answered it beforehand, and standard error says so.
+    const bool all_taken = !report.written.isEmpty() && report.not_taken.isEmpty();
+    if (all_taken && (report.outcome == DriveSettings::Outcome::Done || report.save_sent))
+        print_err(QStringLiteral("%1 written. Save them in the drive? %2\n")
+                      .arg(entry_names(report.written),
+                           job.inv.save ? QStringLiteral("yes (--save)") : QStringLiteral("no (no --save)")));
     const int status = job.status_of(report, QStringLiteral("Restore"));
     if (status == kSuccess && report.written.isEmpty())
         print_err(QStringLiteral("Nothing to write: station %1 holds the values of %2.\n")

@@ -74,7 +74,8 @@ int watch(Job& job)
                          else if (job.inv.count && ++rows >= *job.inv.count)
                              QCoreApplication::exit(kSuccess);
                      });
-    job.view.watching = true;
+    // Both "FeedBack" boxes ticked: the poll reads position, states, inputs.
+    console.monitoring().set_feedback(true, true);
 
     // Ctrl-C is how a watch ends: between ticks' rows, not in the middle of
     // the output, and not as a failure.
@@ -96,7 +97,7 @@ int watch(Job& job)
     const int status = QCoreApplication::exec();
     job.interruption.disconnect();
     console.state().disconnect(&job.interruption);
-    job.view.watching = false;
+    console.monitoring().set_feedback(false, false);
     return status;
 }
 
