@@ -218,6 +218,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Whatever the port hands over is one byte per character, and so could
     // go back on the wire as it is.
     check(unsendable_character(received).isEmpty());
+    // A raw line switches the motor off only when it is "EN" and zeros, and
+    // blanks in front change nothing of what it does.
+    const RawLineEffect effect = raw_line_effect(line);
+    if (effect == RawLineEffect::MotorOff) {
+        const QString t = line.trimmed();
+        check(t.left(2).compare(QLatin1String("EN"), Qt::CaseInsensitive) == 0 && t.contains(QLatin1Char('0')));
+        for (const QChar c : t.mid(2))
+            check(c == QLatin1Char('0') || c.isSpace());
+    }
+    check(raw_line_effect(QLatin1Char(' ') + line) == effect);
     check_numbers(received);
     check_numbers(line);
     check_numbers(value);
