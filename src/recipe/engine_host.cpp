@@ -56,10 +56,7 @@ void EngineHost::run(const QString& program, const QString& path, int station)
 {
     DriveGlobal drive(*this, station);
     TestGlobal test(*this);
-    QJSEngine::setObjectOwnership(&drive, QJSEngine::CppOwnership);
-    QJSEngine::setObjectOwnership(&test, QJSEngine::CppOwnership);
-    engine_.globalObject().setProperty(QStringLiteral("drive"), engine_.newQObject(&drive));
-    engine_.globalObject().setProperty(QStringLiteral("test"), engine_.newQObject(&test));
+    engine_wire::set_globals(engine_, drive, test);
 
     const QJSValue recipe = engine_.evaluate(program, path, 1);
     const std::optional<QJsonObject> error =

@@ -112,10 +112,20 @@ QJsonObject describe_error(const QJSValue& error)
 
 QString log_line(const QString& text)
 {
-    if (text.size() <= kLongestLogLine)
+    // Room for the note itself, so that a cut line is not cut again.
+    constexpr qsizetype kNoteRoom = 64;
+    if (text.size() <= kLongestLogLine + kNoteRoom)
         return text;
     return text.left(kLongestLogLine)
            + QStringLiteral(" [cut: %1 more characters]").arg(text.size() - kLongestLogLine);
+}
+
+void set_globals(QJSEngine& engine, QObject& drive, QObject& test)
+{
+    QJSEngine::setObjectOwnership(&drive, QJSEngine::CppOwnership);
+    QJSEngine::setObjectOwnership(&test, QJSEngine::CppOwnership);
+    engine.globalObject().setProperty(QStringLiteral("drive"), engine.newQObject(&drive));
+    engine.globalObject().setProperty(QStringLiteral("test"), engine.newQObject(&test));
 }
 
 QByteArray frame(const QJsonObject& message)

@@ -6,6 +6,7 @@
 #include <QJSValue>
 
 class QJSEngine;
+class QObject;
 
 namespace mivo::recipe::engine_wire {
 
@@ -36,9 +37,13 @@ QJSValue from_wire(QJSEngine& engine, const QJsonValue& value);
 QJsonObject describe_error(const QJSValue& error);
 
 // A log line as the report keeps it: at most kLongestLogLine characters,
-// the rest named by its length.
+// the rest named by its length. A line already cut passes as it is, so the
+// engine (which knows the whole length) cuts, and the console only guards.
 constexpr qsizetype kLongestLogLine = 10'000;
 QString log_line(const QString& text);
+
+// `drive` and `test` as the recipe's globals, on either side.
+void set_globals(QJSEngine& engine, QObject& drive, QObject& test);
 
 QByteArray frame(const QJsonObject& message);
 

@@ -106,10 +106,7 @@ StationRun RecipeRun::run(int station)
         const OperationScope scope(console_.context(), QStringLiteral("recipe"));
         DriveApi drive(*this, station);
         TestApi test(*this);
-        QJSEngine::setObjectOwnership(&drive, QJSEngine::CppOwnership);
-        QJSEngine::setObjectOwnership(&test, QJSEngine::CppOwnership);
-        engine.globalObject().setProperty(QStringLiteral("drive"), engine.newQObject(&drive));
-        engine.globalObject().setProperty(QStringLiteral("test"), engine.newQObject(&test));
+        engine_wire::set_globals(engine, drive, test);
 
         std::optional<QJsonObject> end;
         if (const QString error = process.start(program_, path_, station); !error.isEmpty())
@@ -161,28 +158,36 @@ QJsonObject RecipeRun::answer(const QString& name, const QJsonArray& args, Drive
     while (a.size() < 3)
         a << QJSValue(QJSValue::UndefinedValue);
 
-    using Call = std::function<QJSValue()>;
-    const QHash<QString, Call> calls{
-        {QStringLiteral("drive.read"), [&] { return drive.read(a[0]); }},
-        {QStringLiteral("drive.write"), [&] { return drive.write(a[0], a[1]); }},
-        {QStringLiteral("drive.save"), [&] { return drive.save(); }},
-        {QStringLiteral("drive.status"), [&] { return drive.status(); }},
-        {QStringLiteral("drive.servo"), [&] { return drive.servo(a[0]); }},
-        {QStringLiteral("drive.home"), [&] { return drive.home(a[0]); }},
-        {QStringLiteral("drive.move"), [&] { return drive.move(a[0], a[1]); }},
-        {QStringLiteral("drive.send"), [&] { return drive.send(a[0]); }},
-        {QStringLiteral("drive.compare"), [&] { return drive.compare(a[0]); }},
-        {QStringLiteral("drive.restore"), [&] { return drive.restore(a[0], a[1]); }},
-        {QStringLiteral("test.step_begin"), [&] { return QJSValue(test.step_begin(a[0])); }},
-        {QStringLiteral("test.step_end"), [&] { return QJSValue(test.step_end(a[0])); }},
-        {QStringLiteral("test.check"), [&] { return QJSValue(test.check(a[0], a[1], a[2])); }},
-        {QStringLiteral("test.log"), [&] { test.log(a[0]); return QJSValue(); }},
-        {QStringLiteral("test.sleep"), [&] { test.sleep(a[0]); return QJSValue(); }},
-        {QStringLiteral("test.timeout_s"), [&] { test.set_timeout_s(a[0].toNumber()); return QJSValue(); }},
-        {QStringLiteral("test.stop_on_failure"), [&] { test.set_stop_on_failure(a[0].toBool()); return QJSValue(); }},
+    // Built once: a recipe may make many calls.
+    using Call = QJSValue (*)(DriveApi&, TestApi&, const QJSValueList&);
+    static const QHash<QString, Call> calls{
+        {QStringLiteral("drive.read"), [](DriveApi& d, TestApi&, const QJSValueList& a) { return d.read(a[0]); }},
+        {QStringLiteral("drive.write"), [](DriveApi& d, TestApi&, const QJSValueList& a) { return d.write(a[0], a[1]); }},
+        {QStringLiteral("drive.save"), [](DriveApi& d, TestApi&, const QJSValueList&) { return d.save(); }},
+        {QStringLiteral("drive.status"), [](DriveApi& d, TestApi&, const QJSValueList&) { return d.status(); }},
+        {QStringLiteral("drive.servo"), [](DriveApi& d, TestApi&, const QJSValueList& a) { return d.servo(a[0]); }},
+        {QStringLiteral("drive.home"), [](DriveApi& d, TestApi&, const QJSValueList& a) { return d.home(a[0]); }},
+        {QStringLiteral("drive.move"), [](DriveApi& d, TestApi&, const QJSValueList& a) { return d.move(a[0], a[1]); }},
+        {QStringLiteral("drive.send"), [](DriveApi& d, TestApi&, const QJSValueList& a) { return d.send(a[0]); }},
+        {QStringLiteral("drive.compare"), [](DriveApi& d, TestApi&, const QJSValueList& a) { return d.compare(a[0]); }},
+        {QStringLiteral("drive.restore"),
+         [](DriveApi& d, TestApi&, const QJSValueList& a) { return d.restore(a[0], a[1]); }},
+        {QStringLiteral("test.step_begin"),
+         [](DriveApi&, TestApi& t, const QJSValueList& a) { return QJSValue(t.step_begin(a[0])); }},
+        {QStringLiteral("test.step_end"),
+         [](DriveApi&, TestApi& t, const QJSValueList& a) { return QJSValue(t.step_end(a[0])); }},
+        {QStringLiteral("test.check"),
+         [](DriveApi&, TestApi& t, const QJSValueList& a) { return QJSValue(t.check(a[0], a[1], a[2])); }},
+        {QStringLiteral("test.log"), [](DriveApi&, TestApi& t, const QJSValueList& a) { t.log(a[0]); return QJSValue(); }},
+        {QStringLiteral("test.sleep"),
+         [](DriveApi&, TestApi& t, const QJSValueList& a) { t.sleep(a[0]); return QJSValue(); }},
+        {QStringLiteral("test.timeout_s"),
+         [](DriveApi&, TestApi& t, const QJSValueList& a) { t.set_timeout_s(a[0].toNumber()); return QJSValue(); }},
+        {QStringLiteral("test.stop_on_failure"),
+         [](DriveApi&, TestApi& t, const QJSValueList& a) { t.set_stop_on_failure(a[0].toBool()); return QJSValue(); }},
     };
     const auto call = calls.constFind(name);
-    const QJSValue value = call != calls.cend() ? (*call)() : QJSValue();
+    const QJSValue value = call != calls.cend() ? (*call)(drive, test, a) : QJSValue();
     if (call == calls.cend())
         engine_->throwError(QJSValue::TypeError, QStringLiteral("no such call: %1").arg(name));
     if (engine_->hasError())

@@ -309,6 +309,15 @@ test.step("after", function () { test.check("equal", "a", {equals: "a"}); });
         QVERIFY(!outside.err.contains("PASSED"));
     }
 
+    // A long log line is cut once, with the length of what was left out.
+    void a_long_log_line_is_cut_with_its_length()
+    {
+        const Run r = run({"--station", "5", "run", write("log.js", "test.log(\"x\".repeat(25000));\n")});
+        QCOMPARE(r.status, 0);
+        const QString cut = "station 5: " + QString(10000, u'x') + " [cut: 15000 more characters]\n";
+        QVERIFY2(r.err.contains(cut), qPrintable(r.err.right(80)));
+    }
+
     // A recipe runs on its station: a raw line that selects another is
     // refused before it goes out.
     void a_raw_station_selection_is_refused()
