@@ -1,8 +1,9 @@
 #pragma once
 
+#include "link/signal_wake.h"
+
 #include <QObject>
 #include <QString>
-#include <QSocketNotifier>
 
 #include <memory>
 
@@ -45,7 +46,7 @@ signals:
     void interrupted();
 
 private:
-    std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<SignalWake> wake_;
 };
 
 }  // namespace mivo::cli
