@@ -4,6 +4,7 @@
 #include "link/command_exchange.h"
 #include "link/system_serial_port.h"
 
+#include "../support/cli_run.h"
 #include "../support/sim_line.h"
 
 #include <QElapsedTimer>
@@ -29,12 +30,7 @@ class TestCli : public QObject {
     std::unique_ptr<sim::SimHarness> sim;
     QTemporaryDir dir;
 
-    struct Run {
-        int status = -1;  // -1: ended by a signal
-        QString out;
-        QString err;
-        int signal = 0;
-    };
+    using Run = CliRun;
     // How a run is started beside its arguments.
     struct Setup {
         QString port;             // else the simulator's
@@ -57,14 +53,7 @@ class TestCli : public QObject {
         p.start(QStringLiteral(MIVO_CLI_EXE),
                 QStringList{"--port", setup.port.isEmpty() ? QString::fromStdString(sim->path()) : setup.port} + args);
     }
-    static Run finish(QProcess& p)
-    {
-        if (!p.waitForFinished(60000))
-            p.kill();
-        const bool crashed = p.exitStatus() == QProcess::CrashExit;
-        return {crashed ? -1 : p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError()), crashed ? p.exitCode() : 0};
-    }
+    static Run finish(QProcess& p) { return finish_cli(p); }
     Run cli(const QStringList& args, const Setup& setup)
     {
         QProcess p;

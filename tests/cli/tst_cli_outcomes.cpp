@@ -1,6 +1,7 @@
 // What mivo-cli says when a command did not go as asked: a write the drive
 // did not acknowledge, a speed it refused, a save cut short by a signal, a
 // station that failed half-way, a line lost under a watch.
+#include "../support/cli_run.h"
 #include "../support/sim_line.h"
 
 #include <QJsonArray>
@@ -22,24 +23,12 @@ class TestCliOutcomes : public QObject {
     std::unique_ptr<sim::SimHarness> sim;
     QTemporaryDir dir;
 
-    struct Run {
-        int status = -1;  // -1: ended by a signal
-        int signal = 0;
-        QString out;
-        QString err;
-    };
+    using Run = CliRun;
     void start(QProcess& p, const QStringList& args)
     {
         p.start(QStringLiteral(MIVO_CLI_EXE), QStringList{"--port", QString::fromStdString(sim->path())} + args);
     }
-    static Run finish(QProcess& p)
-    {
-        if (!p.waitForFinished(60000))
-            p.kill();
-        const bool crashed = p.exitStatus() == QProcess::CrashExit;
-        return {crashed ? -1 : p.exitCode(), crashed ? p.exitCode() : 0, QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    static Run finish(QProcess& p) { return finish_cli(p); }
     Run cli(const QStringList& args)
     {
         QProcess p;
