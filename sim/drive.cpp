@@ -76,7 +76,10 @@ bool is_empty_line(std::string_view line)
     return split(line).empty();
 }
 
-Drive::Drive(int home_ms, int save_ms) : home_ms_(home_ms), save_ms_(save_ms), p_(kDefaultP), v_(kDefaultV) {}
+Drive::Drive(int home_ms, int save_ms, MotionModel model)
+    : home_ms_(home_ms), save_ms_(save_ms), p_(kDefaultP), v_(kDefaultV), model_(model)
+{
+}
 
 int Drive::param(int group, int index) const
 {
@@ -98,6 +101,8 @@ std::int64_t Drive::position(double t_ms) const
 {
     if (homing_until_ && t_ms >= *homing_until_)
         return 0;
+    if (profile_)
+        return profile_->at(t_ms - profile_start_ms_);
     if (!move_active_)
         return pos_;
     const auto travelled = static_cast<std::int64_t>(std::floor(speed_ * kCountsPerRevolution * std::max(0.0, t_ms - anchor_ms_) / 1000.0));
@@ -126,6 +131,12 @@ void Drive::settle(double t_ms)
         homed_ = true;
         pos_ = 0;
         move_active_ = false;
+        profile_.reset();
+    }
+    if (profile_) {
+        if (profile_->over(t_ms - profile_start_ms_))
+            stop_profile(t_ms);
+        return;  // a profile runs from its start, not from the last line
     }
     if (move_active_) {
         pos_ = position(t_ms);
@@ -134,10 +145,45 @@ void Drive::settle(double t_ms)
     }
 }
 
+void Drive::stop_profile(double t_ms)
+{
+    if (!profile_)
+        return;
+    pos_ = position(t_ms);
+    if (profile_->stalled() && pos_ == profile_->end())
+        stalled_direction_ = profile_->direction();
+    profile_.reset();
+    move_active_ = false;
+}
+
+void Drive::start_profile(std::int64_t target, double t_ms)
+{
+    const std::int64_t here = position(t_ms);
+    const int direction = target > here ? 1 : target < here ? -1 : 0;
+    // The speed under way carries into a new move the same way.
+    double carried = 0;
+    if (profile_ && profile_->direction() == direction)
+        carried = profile_->speed_at(t_ms - profile_start_ms_);
+    stop_profile(t_ms);
+    // Against the hard stop already: no further that way.
+    if (model_.stall_at && here == *model_.stall_at && direction == stalled_direction_)
+        return;
+    stalled_direction_ = 0;
+    profile_.emplace(here, target, speed_ * kCountsPerRevolution, carried, model_);
+    profile_start_ms_ = t_ms;
+    move_active_ = true;
+    if (direction != 0)
+        moving_negative_ = direction < 0;
+}
+
 void Drive::start_move(std::int64_t target, double t_ms)
 {
     if (!servo_on_)
         return;  // no torque, no motion: the command is taken but nothing moves
+    if (model_.active()) {
+        start_profile(target, t_ms);
+        return;
+    }
     target_ = target;
     anchor_ms_ = t_ms;
     move_active_ = target_ != pos_;
@@ -207,12 +253,15 @@ Drive::Result Drive::execute(std::string_view line, double t_ms)
         if (!on)
             return error;
         servo_on_ = *on == 1;
-        if (!servo_on_)
-            move_active_ = false;  // settle() has brought pos_ up to now
+        if (!servo_on_) {
+            stop_profile(t_ms);
+            move_active_ = false;
+        }  // settle() has brought pos_ up to now
         return ok;
     }
 
     if (cmd == "HM" && argc == 0) {
+        stop_profile(t_ms);
         move_active_ = false;
         homing_until_ = t_ms + home_ms_;
         ok.busy_ms = home_ms_;

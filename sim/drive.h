@@ -3,6 +3,8 @@
 // answers what reaches it.
 #pragma once
 
+#include "motion_profile.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -36,7 +38,9 @@ public:
         bool save = false;               // "SV": keep the P and V groups
     };
 
-    Drive(int home_ms, int save_ms);
+    // model: how moves run; off (the default), a move runs at its speed
+    // from the first moment and stops dead at the target.
+    Drive(int home_ms, int save_ms, MotionModel model = {});
 
     // Obeys one line at time t_ms (monotonic ms). Time only moves forward.
     Result execute(std::string_view line, double t_ms);
@@ -53,6 +57,9 @@ public:
 private:
     void settle(double t_ms);
     void start_move(std::int64_t target, double t_ms);
+    void start_profile(std::int64_t target, double t_ms);
+    // Where the move under the model stands; its end once it is over.
+    void stop_profile(double t_ms);
 
     int home_ms_;
     int save_ms_;
@@ -72,6 +79,12 @@ private:
     double anchor_ms_ = 0;
     std::int64_t target_ = 0;
     std::optional<double> homing_until_;
+
+    // Under a motion model: the move under way, from profile_start_ms_.
+    MotionModel model_;
+    std::optional<MoveProfile> profile_;
+    double profile_start_ms_ = 0;
+    int stalled_direction_ = 0;  // the way the last move ran into the hard stop
 };
 
 }  // namespace mivo::sim

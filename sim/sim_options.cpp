@@ -1,6 +1,8 @@
 #include "sim_options.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 namespace mivo::sim {
 
@@ -34,6 +36,33 @@ std::vector<int> parse_station_list(const std::string& option, const std::string
         start = comma + 1;
     }
     return {stations.begin(), stations.end()};
+}
+
+long long parse_signed(const std::string& option, const std::string& text, long long lo, long long hi)
+{
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string digits = negative ? text.substr(1) : text;
+    try {
+        const long long magnitude = parse_number(option, digits, 0, negative ? -lo : hi);
+        return negative ? -magnitude : magnitude;
+    } catch (const OptionError&) {
+        throw OptionError(option + ": expected a number from " + std::to_string(lo) + " to " + std::to_string(hi)
+                          + ", got '" + text + "'");
+    }
+}
+
+// "A,P,D": amplitude in counts, period and decay in ms.
+Ringing parse_ringing(const std::string& option, const std::string& text)
+{
+    const auto first = text.find(',');
+    const auto second = first == std::string::npos ? first : text.find(',', first + 1);
+    if (second == std::string::npos || text.find(',', second + 1) != std::string::npos)
+        throw OptionError(option + ": expected A,P,D (amplitude in counts, period and decay in ms), got '" + text + "'");
+    Ringing r;
+    r.amplitude = static_cast<double>(parse_number(option, text.substr(0, first), 0, 1'000'000));
+    r.period_ms = static_cast<double>(parse_number(option, text.substr(first + 1, second - first - 1), 1, 3'600'000));
+    r.decay_ms = static_cast<double>(parse_number(option, text.substr(second + 1), 1, 3'600'000));
+    return r;
 }
 
 }  // namespace
@@ -76,6 +105,9 @@ SimOptions parse_options(const std::vector<std::string>& args)
         else if (name == "--latency-ms") o.latency_ms = number(0, kMaxMs);
         else if (name == "--home-ms") o.home_ms = number(0, kMaxMs);
         else if (name == "--save-ms") o.save_ms = number(0, kMaxMs);
+        else if (name == "--accel") o.motion.accel = static_cast<double>(parse_number(name, value(), 1, 1'000'000'000));
+        else if (name == "--ringing") o.motion.ringing = parse_ringing(name, value());
+        else if (name == "--stall-at") o.motion.stall_at = parse_signed(name, value(), INT32_MIN, INT32_MAX);
         else if (name == "--mute-empty") o.mute_empty.insert(parse_station(name, value()));
         else if (name == "--silent") o.silent.insert(parse_station(name, value()));
         else if (name == "--late-ms") o.late_ms = number(0, kMaxMs);
@@ -122,6 +154,15 @@ serves until SIGINT or SIGTERM, then removes the link.
   --latency-ms N      reply latency (default 3)
   --home-ms N         length of a homing run (default 2000)
   --save-ms N         time "SV" takes before its prompt (default 300)
+motion model (off by default: a move runs at its speed at once and stops dead):
+  --accel N           moves follow a trapezoidal profile, N counts/s^2 up to the
+                      speed "VA" set and down again; a new "VA" applies from the
+                      next "MA" (as it does under --ringing and --stall-at)
+  --ringing A,P,D     on reaching the target the position rings about it:
+                      A counts, period P ms, decaying with time constant D ms,
+                      starting past the target; readings rounded to counts
+  --stall-at POS      a move that would pass POS stops there, as against a hard
+                      stop, and goes no further that way
 faults:
   --mute-empty N      station N answers "ST N" but not the empty line (repeatable)
   --silent N          station N never answers; it still acts (repeatable)

@@ -1,6 +1,8 @@
 // Command-line options of the drive simulator; the in-process harness takes the same list.
 #pragma once
 
+#include "motion_profile.h"
+
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -21,6 +23,7 @@ struct SimOptions {
     int latency_ms = 3;            // from the end of a command to its reply
     int home_ms = 2000;            // length of a homing run
     int save_ms = 300;             // time "SV" takes before the prompt
+    MotionModel motion;            // off unless --accel, --ringing or --stall-at
 
     // Faults, for tests.
     std::set<int> mute_empty;      // stations that do not answer the empty line

@@ -44,7 +44,7 @@ Simulator::Simulator(SimOptions options, bool keep_log_in_memory)
       store_(options_.state_file)
 {
     for (const int number : options_.stations) {
-        stations_.push_back(Station{number, Drive(options_.home_ms, options_.save_ms), {}, 0, 0});
+        stations_.push_back(Station{number, Drive(options_.home_ms, options_.save_ms, options_.motion), {}, 0, 0});
         store_.restore(number, stations_.back().drive);
     }
     try {
