@@ -135,6 +135,8 @@ QJSValue DriveApi::write(const QJSValue& entry, const QJSValue& value)
                                .arg(value.toString()));
     const QString what = QStringLiteral("drive.write(%1, %2)").arg(entry.toString()).arg(v);
     const DriveOperations::Written w = run_.console_.operations().write_entry(e, qint16(v));
+    if (w.ok() || w.failure == Failure::NoAnswer)
+        run_.add_write({settings_file::name_of(e), qint16(v), w.read_back, w.ok() && w.taken});
     if (!w.ok())
         return failed(w.failure, what);
     if (!w.taken)
@@ -146,6 +148,8 @@ QJSValue DriveApi::write(const QJSValue& entry, const QJSValue& value)
 QJSValue DriveApi::save()
 {
     const DriveOperations::Saved s = run_.console_.operations().save();
+    if (s.ok() || s.failure == Failure::NoAnswer)
+        run_.add_write({QStringLiteral("SV"), std::nullopt, std::nullopt, s.ok() && s.answered});
     if (!s.ok())
         return failed(s.failure, QStringLiteral("drive.save()"));
     return {};
@@ -315,6 +319,13 @@ QJSValue DriveApi::restore(const QJSValue& file, const QJSValue& options)
     const bool save = options.property(QStringLiteral("save")).toBool();
     const DriveSettings::Report report = run_.console_.drive_settings().restore(
         *values, save ? DriveSettings::SaveChoice::Save : DriveSettings::SaveChoice::DoNotSave);
+    for (const DriveSettings::Entry& e : report.written) {
+        const QString name = settings_file::name_of(e.entry);
+        const bool taken = !report.not_taken.contains(name);
+        run_.add_write({name, e.file, taken ? std::optional<qint16>(e.file) : std::nullopt, taken});
+    }
+    if (report.save_sent)
+        run_.add_write({QStringLiteral("SV"), std::nullopt, std::nullopt, report.saved});
     if (const Failure f = failure_of(report.outcome); f != Failure::None)
         return failed(f, QStringLiteral("drive.restore(\"%1\")").arg(file.toString()));
     QStringList written;

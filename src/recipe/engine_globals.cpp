@@ -100,4 +100,16 @@ void TestGlobal::set_stop_on_failure(bool on)
     stop_on_failure_ = on;
 }
 
+void TestGlobal::set_serial_pattern(const QJSValue& pattern)
+{
+    if (!pattern.isRegExp()) {
+        qjsEngine(this)->throwError(QJSValue::TypeError, QStringLiteral("test.serial_pattern takes a RegExp"));
+        return;
+    }
+    host_.call(QStringLiteral("test.serial_pattern"),
+               {pattern.property(QStringLiteral("source")), pattern.property(QStringLiteral("flags"))});
+    if (!qjsEngine(this)->hasError())
+        serial_pattern_ = pattern;
+}
+
 }  // namespace mivo::recipe

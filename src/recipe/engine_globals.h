@@ -39,6 +39,7 @@ class TestGlobal : public QObject {
     Q_OBJECT
     Q_PROPERTY(double timeout_s READ timeout_s WRITE set_timeout_s)
     Q_PROPERTY(bool stop_on_failure READ stop_on_failure WRITE set_stop_on_failure)
+    Q_PROPERTY(QJSValue serial_pattern READ serial_pattern WRITE set_serial_pattern)
 public:
     explicit TestGlobal(EngineHost& host) : host_(host) {}
 
@@ -51,9 +52,12 @@ public:
     void set_timeout_s(double seconds);
     bool stop_on_failure() const { return stop_on_failure_; }
     void set_stop_on_failure(bool on);
+    QJSValue serial_pattern() const { return serial_pattern_; }
+    void set_serial_pattern(const QJSValue& pattern);
 
 private:
     EngineHost& host_;
+    QJSValue serial_pattern_ = QJSValue(QJSValue::NullValue);
     double timeout_s_ = 600;
     bool stop_on_failure_ = false;
 };

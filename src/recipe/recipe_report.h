@@ -41,6 +41,15 @@ struct Step {
     QString failure_message() const;
 };
 
+// A "WT" or "SV" the run sent: "SV" has no value and no read-back, and
+// counts as taken when the drive answered.
+struct Write {
+    QString entry;  // "P3", "V1", "SV"
+    std::optional<qint16> value;
+    std::optional<qint16> read_back;
+    bool taken = false;
+};
+
 // The recipe on one station.
 struct StationRun {
     int station = 0;
@@ -52,6 +61,12 @@ struct StationRun {
     bool aborted_outside_steps = false;
     // The recipe's own fault (a syntax or type error): the tool's exit 2.
     bool recipe_error = false;
+    // The unit's serial number did not match test.serial_pattern: nothing
+    // but the selection went to the drive.
+    bool serial_refused = false;
+    // A failed step ended the run, as test.stop_on_failure asked.
+    bool ended_at_failure = false;
+    QList<Write> writes;
     // "EN 0" went out after the recipe, which had left the motor on, and
     // the drive acknowledged it.
     bool motor_switched_off = false;

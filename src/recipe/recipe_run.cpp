@@ -9,6 +9,7 @@
 #include "recipe/test_api.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,12 +46,14 @@ QString RecipeRun::load(const QString& path)
 {
     path_ = path;
     program_.clear();
+    sha256_.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
-    const QString source = QString::fromUtf8(file.readAll());
+    const QByteArray text = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
+    const QString source = QString::fromUtf8(text);
     // The recipe becomes the body of a function: compiling it finds a syntax
     // error without running a line, and each run starts afresh. The opening
     // shares the first line, so that line numbers stay the file's.
@@ -60,6 +63,7 @@ QString RecipeRun::load(const QString& path)
     if (compiled.isError())
         return error_text(engine_wire::describe_error(compiled));
     program_ = program;
+    sha256_ = QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex());
     return {};
 }
 
@@ -94,7 +98,7 @@ StationRun RecipeRun::run(int station)
     result_ = &result;
     step_.reset();
     log_size_ = log_left_out_ = 0;
-    stop_on_failure_ = ended_at_failure_ = aborted_in_step_ = motor_on_ = false;
+    stop_on_failure_ = ended_at_failure_ = aborted_in_step_ = motor_on_ = drive_used_ = false;
 
     // A recipe's writes wait for the drive's prompt: a drive that does not
     // answer fails the call, and "EN 0" counts only when acknowledged.
@@ -185,7 +189,11 @@ QJsonObject RecipeRun::answer(const QString& name, const QJsonArray& args, Drive
          [](DriveApi&, TestApi& t, const QJSValueList& a) { t.set_timeout_s(a[0].toNumber()); return QJSValue(); }},
         {QStringLiteral("test.stop_on_failure"),
          [](DriveApi&, TestApi& t, const QJSValueList& a) { t.set_stop_on_failure(a[0].toBool()); return QJSValue(); }},
+        {QStringLiteral("test.serial_pattern"),
+         [](DriveApi&, TestApi& t, const QJSValueList& a) { t.set_serial_pattern(a[0], a[1]); return QJSValue(); }},
     };
+    if (name.startsWith(u"drive."))
+        drive_used_ = true;
     const auto call = calls.constFind(name);
     const QJSValue value = call != calls.cend() ? (*call)(drive, test, a) : QJSValue();
     if (call == calls.cend())
@@ -200,6 +208,7 @@ QJsonObject RecipeRun::answer(const QString& name, const QJsonArray& args, Drive
 void RecipeRun::conclude(const std::optional<QJsonObject>& end, EngineProcess& process)
 {
     StationRun& result = *result_;
+    result.ended_at_failure = ended_at_failure_;
     if (log_left_out_ > 0)
         result.log.append(QStringLiteral("[log cut: %1 more lines left out]").arg(log_left_out_));
     std::optional<QString> reason = watch_->reason();
@@ -227,6 +236,29 @@ void RecipeRun::conclude(const std::optional<QJsonObject>& end, EngineProcess& p
         result.aborted = error_text(error.toObject());
         result.aborted_outside_steps = true;
     }
+}
+
+void RecipeRun::check_serial(const QString& source, const QString& flags)
+{
+    if (drive_used_) {
+        engine_->throwError(QJSValue::TypeError,
+                            QStringLiteral("test.serial_pattern is set before the recipe talks to the drive"));
+        return;
+    }
+    // The recipe's own RegExp rules, not an approximation of them.
+    QJSValue pattern = engine_->globalObject().property(QStringLiteral("RegExp")).callAsConstructor({source, flags});
+    if (pattern.isError()) {
+        engine_->throwError(QJSValue::SyntaxError, QStringLiteral("test.serial_pattern: %1").arg(pattern.toString()));
+        return;
+    }
+    if (!serial_)
+        return;
+    const QJSValue matched = pattern.property(QStringLiteral("test")).callWithInstance(pattern, {*serial_});
+    if (matched.toBool())
+        return;
+    result_->serial_refused = true;
+    stop(QStringLiteral("the serial number \"%1\" does not match test.serial_pattern /%2/%3")
+             .arg(*serial_, source, flags));
 }
 
 void RecipeRun::switch_motor_off(int station)

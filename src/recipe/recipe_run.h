@@ -48,6 +48,11 @@ public:
     // as FILE:LINE: message, else empty.
     QString load(const QString& path);
     const QString& path() const { return path_; }
+    // SHA-256 of the text load() read, in hex: which text ran.
+    const QString& sha256() const { return sha256_; }
+    // The unit's serial number, checked against test.serial_pattern; none:
+    // the pattern is not checked.
+    void set_serial(const std::optional<QString>& serial) { serial_ = serial; }
 
     // Asked from another thread while a run goes on: a reason once the run
     // is to stop (the tool's Ctrl-C), else empty.
@@ -94,6 +99,10 @@ private:
     // test.check's: outside a step it is a step of its own.
     bool add_check(Check check);
     void add_log(const QString& text);
+    void add_write(Write write) { result_->writes.append(std::move(write)); }
+    // test.serial_pattern: a serial number it does not match stops the run
+    // before anything goes to the drive.
+    void check_serial(const QString& source, const QString& flags);
     // A failure of the line ends the run, as a stop does.
     void line_lost();
     // The exchange was stopped under the run (a signal's handler stops it at
@@ -109,6 +118,8 @@ private:
     Console& console_;
     QString path_;
     QString program_;  // the recipe as one function, compiled per run
+    QString sha256_;
+    std::optional<QString> serial_;
     std::function<QString()> outside_;
     qint64 memory_limit_mib_ = kDefaultMemoryLimitMiB;
 
@@ -126,6 +137,8 @@ private:
     bool aborted_in_step_ = false;
     // The recipe may have switched the motor on and has not switched it off.
     bool motor_on_ = false;
+    // A drive call was made: a serial pattern set now comes too late.
+    bool drive_used_ = false;
 };
 
 }  // namespace mivo::recipe

@@ -172,4 +172,13 @@ void TestApi::set_stop_on_failure(bool on)
     run_.stop_on_failure_ = on;
 }
 
+void TestApi::set_serial_pattern(const QJSValue& source, const QJSValue& flags)
+{
+    if (!source.isString() || !flags.isString()) {
+        throw_type_error(QStringLiteral("test.serial_pattern takes a RegExp"));
+        return;
+    }
+    run_.check_serial(source.toString(), flags.toString());
+}
+
 }  // namespace mivo::recipe

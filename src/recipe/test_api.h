@@ -27,6 +27,7 @@ public:
     void set_timeout_s(double seconds);
     bool stop_on_failure() const;
     void set_stop_on_failure(bool on);
+    void set_serial_pattern(const QJSValue& source, const QJSValue& flags);
 
 private:
     void throw_type_error(const QString& message);
