@@ -63,12 +63,15 @@ const char* const kDescription =
     "  move POS         moves the drive to POS (\"MA\"), after \"VA V\" with --speed V;\n"
     "                   --wait: reads the position until it is within T of POS\n"
     "                   (--tolerance T, default 0) or S seconds pass (--timeout S,\n"
-    "                   60 unless given)\n"
+    "                   60 unless given); --trace FILE: the position read back to\n"
+    "                   back from \"MA\" on into FILE (time_ms,position) until it\n"
+    "                   has settled, stalled or the time is up\n"
     "  write ENTRY VALUE  one entry (P3, V1) written and read back\n"
     "  save             makes the drive keep its settings (\"SV\")\n"
     "  run FILE         runs the test recipe FILE (JavaScript) on the station;\n"
     "                   \"name: passed\" or \"FAILED\" a step on standard error,\n"
-    "                   --junit REPORT: a JUnit XML report as well\n"
+    "                   --junit REPORT: a JUnit XML report as well,\n"
+    "                   --artifacts DIR: each traced move's CSV under DIR/station-N/\n"
     "\n"
     "home and move MOVE THE DRIVE. The tool never switches the servo on by itself:\n"
     "that is \"servo on\", when you mean it, or a recipe that does so; whatever ends\n"
@@ -215,6 +218,13 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     const QCommandLineOption tolerance(QStringLiteral("tolerance"),
                                        QStringLiteral("move --wait: how close counts as reached (default 0)."),
                                        QStringLiteral("T"));
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("move --wait: the position read back to back from \"MA\" on, "
+                                                  "written to FILE as CSV (time_ms,position)."),
+                                   QStringLiteral("FILE"));
+    const QCommandLineOption artifacts(QStringLiteral("artifacts"),
+                                       QStringLiteral("run: write every traced move's CSV under DIR/station-N/."),
+                                       QStringLiteral("DIR"));
     const QCommandLineOption junit(QStringLiteral("junit"),
                                    QStringLiteral("run: write a JUnit XML report of the steps to REPORT."),
                                    QStringLiteral("REPORT"));
@@ -228,14 +238,15 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
                                                      "answer a scan)."),
                                       QStringLiteral("LIST"));
     parser.addOptions(
-        {port, station, stations, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance, junit,
-         memory_limit});
+        {port, station, stations, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance, trace,
+         artifacts, junit, memory_limit});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do, see above."),
                                  QStringLiteral("COMMAND [ARG...]"));
 
     QStringList with_values;
     for (const QCommandLineOption* o :
-         {&port, &station, &stations, &reply_wait, &count, &timeout, &speed, &tolerance, &junit, &memory_limit})
+         {&port, &station, &stations, &reply_wait, &count, &timeout, &speed, &tolerance, &trace, &artifacts, &junit,
+          &memory_limit})
         for (const QString& name : o->names())
             with_values << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
     if (!parser.parse(negative_numbers_as_values(arguments, with_values)))
@@ -340,6 +351,8 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
         {&speed, {"move"}, "--speed is for move only"},
         {&wait, {"move"}, "--wait is for move only"},
         {&tolerance, {"move"}, "--tolerance is for move only"},
+        {&trace, {"move"}, "--trace is for move only"},
+        {&artifacts, {"run"}, "--artifacts is for run only"},
         {&junit, {"run"}, "--junit is for run only"},
         {&memory_limit, {"run"}, "--memory-limit is for run only"},
     };
@@ -355,6 +368,15 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     inv.junit = parser.value(junit);
     if (parser.isSet(junit) && inv.junit.isEmpty())
         return usage_error(QStringLiteral("--junit takes the report's file name"));
+    inv.trace = parser.value(trace);
+    if (parser.isSet(trace) && (inv.trace.isEmpty() || !inv.wait))
+        return usage_error(QStringLiteral("--trace takes a file name, and goes with --wait"));
+    // Under broadcast no drive answers: there would be nothing to trace.
+    if (parser.isSet(trace) && inv.station == protocol::kBroadcastStation)
+        return usage_error(QStringLiteral("--trace needs one station, not 32"));
+    inv.artifacts = parser.value(artifacts);
+    if (parser.isSet(artifacts) && inv.artifacts.isEmpty())
+        return usage_error(QStringLiteral("--artifacts takes a folder"));
     if (parser.isSet(memory_limit)) {
         const std::optional<int> mib = whole_number(parser.value(memory_limit));
         if (!mib || *mib < 64 || *mib > 1024 * 1024)

@@ -42,8 +42,11 @@ struct Invocation {
     std::optional<QString> speed;
     bool wait = false;
     double tolerance = 0;
+    QString trace;               // move --wait --trace FILE
     // run --junit REPORT
     QString junit;
+    // run --artifacts DIR: every traced move's CSV under DIR/station-N/
+    QString artifacts;
     // run --memory-limit MIB
     qint64 memory_limit_mib = 1024;
     // home, move --wait: the limit in milliseconds

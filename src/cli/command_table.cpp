@@ -26,7 +26,7 @@ const Command* find_command(QLatin1StringView name)
          .values = {u"position"_s, u"state"_s, u"inputs"_s, u"state_bits"_s, u"input_bits"_s}},
         {.name = "servo"_L1, .run = servo},
         {.name = "home"_L1, .run = home},
-        {.name = "move"_L1, .run = move},
+        {.name = "move"_L1, .run = move, .prepare = prepare_move},
         {.name = "write"_L1, .run = write},
         {.name = "save"_L1, .run = save},
         {.name = "run"_L1, .run = run_recipe, .prepare = prepare_recipe},

@@ -331,6 +331,13 @@ DriveOperations::Moved DriveOperations::move(const MoveRequest& request)
             return m;
         }
     }
+    if (request.before_move) {
+        request.before_move();
+        if (!link.up()) {
+            m.failure = link_failure();
+            return m;
+        }
+    }
     const Stopwatch clock;
     const Result sent = send_write(link, protocol::move_line(request.position));
     m.acknowledged = sent.acknowledged;

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
 #include <optional>
 
 namespace mivo {
@@ -80,6 +81,9 @@ public:
         bool wait = false;
         double tolerance = 0;
         qint32 timeout_ms = 60000;
+        // Runs after "VA" was taken, just before "MA" goes out (a trace
+        // reads where the move starts from).
+        std::function<void()> before_move;
     };
     struct Moved : Result {
         // With write replies on: "VA" got "ERR" or no prompt, so "MA" was

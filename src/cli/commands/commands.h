@@ -30,6 +30,7 @@ int save(Job& job);
 // motion_commands.cpp
 int servo(Job& job);
 int home(Job& job);
+int prepare_move(Job& job);
 int move(Job& job);
 // watch.cpp
 int watch(Job& job);
