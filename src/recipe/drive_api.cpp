@@ -1,6 +1,7 @@
 #include "recipe/drive_api.h"
 
 #include "console/console.h"
+#include "console/move_trace.h"
 #include "protocol/command_lines.h"
 #include "recipe/recipe_run.h"
 
@@ -248,6 +249,11 @@ QJSValue DriveApi::move(const QJSValue& position, const QJSValue& options)
     if (!limit)
         return {};
     request.timeout_ms = *limit;
+    if (options.property(QStringLiteral("trace")).toBool()) {
+        if (!request.wait)
+            return type_error(QStringLiteral("drive.move: trace goes with wait: true"));
+        return traced_move(request);
+    }
 
     const DriveOperations::Moved m = run_.console_.operations().move(request);
     if (m.speed_refused)
@@ -260,6 +266,28 @@ QJSValue DriveApi::move(const QJSValue& position, const QJSValue& options)
     out.setProperty(QStringLiteral("position"), number_or_null(m.position));
     out.setProperty(QStringLiteral("reached"), request.wait ? QJSValue(m.reached) : QJSValue(QJSValue::NullValue));
     out.setProperty(QStringLiteral("time_ms"), double(m.time_ms));
+    return out;
+}
+
+QJSValue DriveApi::traced_move(const DriveOperations::MoveRequest& request)
+{
+    const MoveTrace::Traced t = MoveTrace(run_.console_.context(), run_.console_.operations()).run(request);
+    const QString call = QStringLiteral("drive.move(%1)").arg(request.position);
+    if (t.speed_refused)
+        return error(QStringLiteral("%1: the drive refused the speed %2").arg(call, *request.speed));
+    if (!t.ok())
+        return failed(t.failure, call);
+    if (const QString kept = run_.keep_trace(t.samples); !kept.isEmpty())
+        return error(QStringLiteral("%1: %2").arg(call, kept));
+    QJSValue out = qjsEngine(this)->newObject();
+    out.setProperty(QStringLiteral("position"), number_or_null(t.position));
+    out.setProperty(QStringLiteral("reached"), t.reached);
+    out.setProperty(QStringLiteral("time_ms"), double(t.time_ms));
+    QJSValue trace = qjsEngine(this)->newObject();
+    const QJsonObject figures = t.metrics.to_json();
+    for (auto it = figures.begin(); it != figures.end(); ++it)
+        trace.setProperty(it.key(), it->isNull() ? QJSValue(QJSValue::NullValue) : QJSValue(it->toDouble()));
+    out.setProperty(QStringLiteral("trace"), trace);
     return out;
 }
 

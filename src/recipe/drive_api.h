@@ -44,6 +44,9 @@ private:
     // Seconds from an options object into milliseconds, or nothing after
     // throwing; fallback when not given.
     std::optional<qint32> limit_ms(const QJSValue& options, const QString& call, qint32 fallback);
+    // move with trace: the move's object gains the trace's figures, and
+    // its CSV goes to the run's artifacts.
+    QJSValue traced_move(const DriveOperations::MoveRequest& request);
     // A settings file of the recipe's, or nothing after throwing.
     std::optional<settings_file::Values> settings(const QJSValue& file, const QString& call);
 

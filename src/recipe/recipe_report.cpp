@@ -81,6 +81,16 @@ private:
     QXmlStreamWriter xml_;
 };
 
+// The log, then each attachment in the form CI servers' attachment readers
+// look for.
+QString system_out(const QStringList& log, const QStringList& attachments)
+{
+    QStringList lines = log;
+    for (const QString& path : attachments)
+        lines << QStringLiteral("[[ATTACHMENT|%1]]").arg(path);
+    return lines.join(u'\n');
+}
+
 // A testcase of its own that holds only an <error>.
 void error_case(SafeXml& xml, const QString& classname, const QString& message)
 {
@@ -225,14 +235,14 @@ QByteArray junit_xml(const QList<StationRun>& runs, const QString& recipe_name, 
                 xml.characters(lines.join(u'\n'));
                 xml.end();
             }
-            if (!step.log.isEmpty())
-                xml.text_element(QStringLiteral("system-out"), step.log.join(u'\n'));
+            if (!step.log.isEmpty() || !step.attachments.isEmpty())
+                xml.text_element(QStringLiteral("system-out"), system_out(step.log, step.attachments));
             xml.end();
         }
         if (outside)
             error_case(xml, suite, QStringLiteral("aborted: %1").arg(*run.aborted));
-        if (!run.log.isEmpty())
-            xml.text_element(QStringLiteral("system-out"), run.log.join(u'\n'));
+        if (!run.log.isEmpty() || !run.attachments.isEmpty())
+            xml.text_element(QStringLiteral("system-out"), system_out(run.log, run.attachments));
         xml.end();
     }
     xml.end();
@@ -264,6 +274,8 @@ QJsonObject json_document(const QList<StationRun>& runs, const QString& not_run)
                           {QStringLiteral("checks"), checks}};
             if (!step.error.isEmpty())
                 s.insert(QStringLiteral("error"), step.error);
+            if (!step.attachments.isEmpty())
+                s.insert(QStringLiteral("attachments"), QJsonArray::fromStringList(step.attachments));
             steps.append(s);
         }
         all_passed = all_passed && run.passed();

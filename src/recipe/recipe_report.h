@@ -36,6 +36,9 @@ struct Step {
     // The exception that ended it (FILE:LINE: message), else empty.
     QString error;
     QStringList log;
+    // Files written for it (a traced move's CSV), as the run named them: a
+    // CI server attaches them to the step.
+    QStringList attachments;
 
     // What failed: the failed checks, then the exception.
     QString failure_message() const;
@@ -73,6 +76,7 @@ struct StationRun {
     // "EN 0" went out, acknowledged or not (never in broadcast mode).
     bool motor_off_sent = false;
     QStringList log;  // test.log outside any step
+    QStringList attachments;  // files written outside any step
     qint64 time_ms = 0;
 
     bool passed() const;

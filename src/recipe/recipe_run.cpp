@@ -2,6 +2,7 @@
 
 #include "console/console.h"
 #include "console/operation_scope.h"
+#include "console/trace_file.h"
 #include "recipe/drive_api.h"
 #include "recipe/engine_process.h"
 #include "recipe/engine_wire.h"
@@ -98,6 +99,7 @@ StationRun RecipeRun::run(int station)
     result_ = &result;
     step_.reset();
     log_size_ = log_left_out_ = 0;
+    traces_kept_ = 0;
     stop_on_failure_ = ended_at_failure_ = aborted_in_step_ = motor_on_ = drive_used_ = false;
 
     // A recipe's writes wait for the drive's prompt: a drive that does not
@@ -352,6 +354,25 @@ bool RecipeRun::add_check(Check check)
     step_->checks.append(check);
     emit check_made(check);
     return passed;
+}
+
+QString RecipeRun::keep_trace(const QList<TraceSample>& samples)
+{
+    if (artifacts_dir_.isEmpty())
+        return {};
+    // The path as the folder was given, so that a report names it the way
+    // the one who ran it wrote it.
+    QString folder = artifacts_dir_;
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    folder += QStringLiteral("station-%1").arg(result_->station);
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("cannot make the folder %1").arg(folder);
+    const QString path = QStringLiteral("%1/trace-%2.csv").arg(folder).arg(++traces_kept_);
+    if (const QString error = trace_file::write(path, samples); !error.isEmpty())
+        return QStringLiteral("cannot write the trace %1").arg(error);
+    (step_ ? step_->attachments : result_->attachments).append(path);
+    return {};
 }
 
 void RecipeRun::add_log(const QString& text)

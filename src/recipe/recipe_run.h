@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/trace_metrics.h"
 #include "link/waits.h"
 #include "recipe/recipe_report.h"
 
@@ -60,6 +61,8 @@ public:
     // The memory the recipe's JavaScript may hold; beyond it the run is
     // aborted.
     void set_memory_limit_mib(qint64 mib) { memory_limit_mib_ = mib; }
+    // Where traced moves' CSVs go, under station-N/; empty: nowhere.
+    void set_artifacts_dir(const QString& dir) { artifacts_dir_ = dir; }
 
     // The loaded recipe, once, on the station the console has selected.
     StationRun run(int station);
@@ -112,6 +115,9 @@ private:
     void wait_cut_short();
     // An error the engine described, as FILE:LINE: message.
     QString error_text(const QJsonObject& error) const;
+    // A traced move's readings as a CSV under the artifacts folder, named
+    // in the step under way: why it could not be written, else empty.
+    QString keep_trace(const QList<TraceSample>& samples);
     // A file named in the recipe: relative to the recipe's folder.
     QString resolve(const QString& file) const;
 
@@ -122,6 +128,8 @@ private:
     std::optional<QString> serial_;
     std::function<QString()> outside_;
     qint64 memory_limit_mib_ = kDefaultMemoryLimitMiB;
+    QString artifacts_dir_;
+    int traces_kept_ = 0;  // in the run under way
 
     // While a run goes on. engine_ checks the calls' arguments and makes
     // their results; the recipe's own JavaScript never runs in it.

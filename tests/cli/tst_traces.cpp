@@ -231,6 +231,42 @@ private slots:
         QCOMPARE(stopped.signal, int(SIGINT));
         QCOMPARE(contents(file), QByteArray("old\n"));
     }
+
+    // A recipe checks a move's figures; with --artifacts its CSV is kept
+    // under the station's folder and named in its step's testcase.
+    void a_traced_move_in_a_recipe()
+    {
+        simulate({"--stations", "5", "--accel", "200000", "--ringing", "20,30,40"});
+        QFile recipe(dir.filePath("traced.js"));
+        QVERIFY(recipe.open(QIODevice::WriteOnly));
+        recipe.write(R"(
+test.step("move", function () {
+    var m = drive.move(1000, {wait: true, trace: true, tolerance: 1, speed: 2});
+    test.check("reached", m.reached);
+    test.check("no file", m.trace.file === undefined);
+    test.check("samples", m.trace.samples, {min: 20});
+    test.check("overshoot", m.trace.overshoot, {min: 5, max: 30});
+    test.check("settling", m.trace.settling_ms, {min: m.trace.rise_ms});
+});
+test.step("untraced", function () { drive.move(0, {wait: true}); });
+)");
+        recipe.close();
+        const QString artifacts = dir.filePath("art");
+        const QString junit = dir.filePath("report.xml");
+        const CliRun r = cli({"--station", "5", "run", recipe.fileName(), "--artifacts", artifacts, "--junit", junit,
+                              "--json"});
+        QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
+        const QString csv = artifacts + "/station-5/trace-1.csv";
+        QVERIFY(rows(contents(csv)).size() > 20);
+        QVERIFY(!QFile::exists(artifacts + "/station-5/trace-2.csv"));
+        const QString report = QString::fromUtf8(contents(junit));
+        const qsizetype move_case = report.indexOf("<testcase name=\"move\"");
+        const qsizetype attachment = report.indexOf("[[ATTACHMENT|" + csv + "]]");
+        QVERIFY2(move_case >= 0 && attachment > move_case
+                     && attachment < report.indexOf("<testcase name=\"untraced\""),
+                 qPrintable(report));
+        QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8())["stations"][0]["steps"][0]["attachments"][0].toString(), csv);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTraces)

@@ -5,6 +5,7 @@
 #include "link/whole_file.h"
 #include "recipe/recipe_run.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -27,6 +28,16 @@ int prepare_recipe(Job& job)
             tell(QStringLiteral("cannot write %1").arg(refused));
             return kBadUsage;
         }
+    }
+    // The traces' folder is made now: a run must not find out at its first
+    // traced move that it has nowhere to keep it.
+    if (!job.inv.artifacts.isEmpty()) {
+        if (QFileInfo(job.inv.artifacts).exists() ? !QFileInfo(job.inv.artifacts).isDir()
+                                                  : !QDir().mkpath(job.inv.artifacts)) {
+            tell(QStringLiteral("cannot write into %1: not a folder that can be made").arg(job.inv.artifacts));
+            return kBadUsage;
+        }
+        recipe.set_artifacts_dir(job.inv.artifacts);
     }
     return kSuccess;
 }
