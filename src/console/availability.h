@@ -29,6 +29,8 @@ public:
         bool drive_menu = false;
         // The "Line" pane's operations on every station.
         bool line_batch = false;
+
+        bool operator==(const State&) const = default;
     };
 
     // A network port resolves and connects with events processed; nothing

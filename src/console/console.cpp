@@ -9,7 +9,6 @@ Console::Console(SerialPort& port, QObject* parent)
     : QObject(parent),
       exchange_(port),
       context_(port, exchange_),
-      view_follower_(context_),
       port_control_(context_),
       operations_(context_),
       line_operations_(context_),

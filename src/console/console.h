@@ -13,7 +13,6 @@
 #include "console/station_batch.h"
 #include "console/stations.h"
 #include "console/terminal.h"
-#include "console/view_follower.h"
 #include "link/command_exchange.h"
 #include "link/wire_log.h"
 
@@ -83,7 +82,6 @@ private:
     WireLog wire_log_;
     CommandExchange exchange_;
     ConsoleContext context_;
-    ViewFollower view_follower_;
     PortControl port_control_;
     DriveOperations operations_;
     LineOperations line_operations_;

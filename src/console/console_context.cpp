@@ -39,7 +39,7 @@ LinkGuard ConsoleContext::hold_link()
 
 void ConsoleContext::apply_availability()
 {
-    view().apply_availability(availability.state());
+    state.set_availability(availability.state());
     state.set_busy(availability.busy());
 }
 

@@ -54,4 +54,48 @@ void ConsoleState::set_busy(bool busy)
     emit busy_changed(busy);
 }
 
+void ConsoleState::set_availability(const Availability::State& state)
+{
+    if (availability_ == state)
+        return;
+    availability_ = state;
+    emit availability_changed(state);
+}
+
+void ConsoleState::set_station_list(const QList<int>& stations)
+{
+    if (stations == station_list_)
+        return;
+    station_list_ = stations;
+    emit station_list_changed(stations);
+}
+
+void ConsoleState::set_sweeping(std::optional<int> station)
+{
+    if (station == sweeping_)
+        return;
+    sweeping_ = station;
+    emit sweeping_changed(station);
+}
+
+void ConsoleState::set_feedback(bool position, bool states)
+{
+    if (position == feedback_position_ && states == feedback_states_)
+        return;
+    feedback_position_ = position;
+    feedback_states_ = states;
+    emit feedback_changed(position, states);
+}
+
+void ConsoleState::set_unwritten(int entry, bool unwritten)
+{
+    if (unwritten == unwritten_.contains(entry))
+        return;
+    if (unwritten)
+        unwritten_.insert(entry);
+    else
+        unwritten_.remove(entry);
+    emit unwritten_changed(entry, unwritten);
+}
+
 }  // namespace mivo

@@ -53,7 +53,7 @@ Values read_all(ConsoleContext& c, LinkGuard& link, DriveSettings::Report& repor
         }
         values[std::size_t(e)] = v;
         // The boxes show what the drive holds, as after a page read.
-        c.view().show_parameter(settings_file::group_of(e), settings_file::index_of(e), QString::number(v.value()));
+        c.state.add_entry_read(e, v);
     }
     return values;
 }
@@ -156,7 +156,7 @@ DriveSettings::Report DriveSettings::restore(const Values& file, SaveChoice choi
         if (now) {
             report.unanswered.clear();
             report.written.append({e, *drive[std::size_t(e)], *f});
-            c_.view().show_parameter(group, index, QString::number(*now));
+            c_.state.add_entry_read(e, now);
             if (*now != *f)
                 report.not_taken << name;
         }

@@ -39,8 +39,8 @@ bool Monitoring::poll()
     LinkGuard link = c_.hold_link();
     if (!link.up() || c_.broadcast())
         return false;
-    const bool states = ask_states_;
-    const bool position = ask_position_;
+    const bool states = c_.state.feedback_states();
+    const bool position = c_.state.feedback_position();
     if (!states && !position)
         return false;
     if (position)
@@ -104,6 +104,11 @@ void Monitoring::update_DI_states()
     const std::optional<QString> value = operations_.read_live_value(protocol::kValueInputs).value_line;
     if (sample_)
         sample_->inputs = Recorder::inputs_of(value);
+}
+
+void Monitoring::set_feedback(bool position, bool states)
+{
+    c_.state.set_feedback(position, states);
 }
 
 }  // namespace mivo

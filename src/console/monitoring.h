@@ -34,11 +34,8 @@ public:
     std::optional<QString> read_and_show_RV_Group(qint16 RV_Group_num);
     // The "FeedBack" boxes: cb_ask_pfbk (position) and cb_ask_states, as the
     // front end has them; both ticked at start, as the window loads them.
-    void set_feedback(bool position, bool states)
-    {
-        ask_position_ = position;
-        ask_states_ = states;
-    }
+    // Kept in the state, which the boxes follow ("Stop" ticks both).
+    void set_feedback(bool position, bool states);
     void update_states();
     void update_DI_states();
 
@@ -53,8 +50,6 @@ private:
     DriveOperations& operations_;
     // The sample of the tick under way, which the reads fill in.
     Recorder::Sample* sample_ = nullptr;
-    bool ask_position_ = true;
-    bool ask_states_ = true;
 };
 
 }  // namespace mivo

@@ -139,7 +139,6 @@ void Motion::stop_click()
     // with the move to position 2.
     c_.vars.move_running = false;
     monitoring_.set_feedback(true, true);
-    c_.view().tick_feedback_boxes();
     c_.report([](Availability& a) { a.cycle_stop_pressed(); });
 }
 

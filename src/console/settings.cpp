@@ -62,7 +62,7 @@ QStringList Settings::read_group(int group)
     const DriveOperations::Groups read = operations_.read_entries(first, first + protocol::group_size(group) - 1);
     // No number shows as no number: an old value would pass for the drive's.
     for (int n = 0; n < read.values.size(); ++n)
-        c_.view().show_parameter(group, n, read.values[n] ? QString::number(*read.values[n]) : QString());
+        c_.state.add_entry_read(first + n, read.values[n]);
     return read.missing;
 }
 
@@ -75,7 +75,8 @@ void Settings::key_press(int group, int index, qint16 key_ascii, const QString& 
         return;
     if (index < 0 || index >= protocol::group_size(group))
         return;
-    c_.view().mark_unwritten(group, index, true);
+    const int entry = settings_file::entry_of(group, index);
+    c_.state.set_unwritten(entry, true);
     if (key_ascii != kEnter)
         return;
 
@@ -86,8 +87,8 @@ void Settings::key_press(int group, int index, qint16 key_ascii, const QString& 
                     .arg(entry_name(group, index)));
         return;
     }
-    if (operations_.put_entry(settings_file::entry_of(group, index), *value).ok())
-        c_.view().mark_unwritten(group, index, false);
+    if (operations_.put_entry(entry, *value).ok())
+        c_.state.set_unwritten(entry, false);
 }
 
 void Settings::save_click()
@@ -119,14 +120,9 @@ void Settings::get_and_show_MIVO_config()
         // The poll is on again before the message.
         const PollGate::Hold off(c_.poll, link, PollGate::After::On);
         word = operations_.read_entry(settings_file::entry_of(protocol::kConfigGroup, protocol::kConfigIndex)).value;
-        if (word) {
-            c_.view().show_value(kConfigWordBox, QString::number(*word));
-            c_.view().show_config(protocol::decode_config(*word));
-        } else {
-            // The boxes keep what they show; the label must not pass an old
-            // word off as the drive's.
-            c_.view().show_value(kConfigWordBox, QString());
-        }
+        // Without a word the boxes keep what they show, but the label must
+        // not pass an old word off as the drive's.
+        c_.state.add_config_word_read(word);
     }
     if (!word && link.up())
         c_.tell(QStringLiteral("No number from the drive for the configuration word (V5)."));

@@ -23,18 +23,19 @@ void Stations::search_click()
 
 bool Stations::search_and_show_all_station()
 {
-    c_.view().clear_station_list();
+    ConsoleState& state = c_.state;
+    state.set_station_list({});
     const std::optional<QList<int>> found = line_.search(
-        {[this](int n) { c_.view().show_station_text(QString::number(n)); },
-         [this](int n) { c_.view().append_station(n); }});
+        {[&state](int n) { state.set_sweeping(n); },
+         [&state](int n) { state.set_station_list(state.station_list() + QList<int>{n}); }});
     // A sweep cut short must not leave a list that looks complete.
     if (found) {
-        c_.view().append_station(protocol::kBroadcastStation);
-        c_.state.set_found_stations(*found);
+        state.set_station_list(*found + QList<int>{protocol::kBroadcastStation});
+        state.set_found_stations(*found);
     } else {
-        c_.view().clear_station_list();
+        state.set_station_list({});
     }
-    c_.view().show_station_text(QString());
+    state.set_sweeping(std::nullopt);
     return found.has_value();
 }
 

@@ -25,13 +25,12 @@ void Terminal::send(const QString& line)
     if (!c_.sendable_or_tell(line))
         return;
     const DriveOperations::Sent reply = operations_.send_line(line);
-    c_.view().append_transcript(line + QStringLiteral("\r\n") + reply.received);
-    c_.view().clear_command();
+    c_.state.add_terminal_line(line, reply.received);
 }
 
 void Terminal::clean()
 {
-    c_.view().clear_transcript();
+    c_.state.clear_transcript();
 }
 
 }  // namespace mivo

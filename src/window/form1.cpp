@@ -1,6 +1,7 @@
 #include "window/form1.h"
 
 #include "window/drive_menu.h"
+#include "window/state_follower.h"
 #include "window/window_view.h"
 
 #include "console/console.h"
@@ -42,7 +43,7 @@ QString box_text(const std::array<QLineEdit*, N>& boxes, qint16 index)
 Form1::Form1(Console& console, QWidget* parent)
     : QMainWindow(parent),
       console_(console),
-      view_(std::make_unique<WindowView>(*this, ui_)),
+      view_(std::make_unique<WindowView>(*this)),
       drive_menu_(std::make_unique<DriveMenu>(console, *this, *view_, closing_))
 {
     install_accessibility_roles();
@@ -112,7 +113,8 @@ void Form1::build_panes()
         pane->sample_added();
     });
     line_pane_ = new LinePane(console_.line_overview());
-    view_->set_line_pane(line_pane_);
+    // Made once the panes are there: the Line pane's batch follows too.
+    new StateFollower(console_.state(), ui_, *line_pane_, this);
     // As "Set Station" with the station typed in.
     connect(line_pane_, &LinePane::station_chosen, this, [this](int station) {
         ui_.cbb_station_num->setEditText(QString::number(station));

@@ -21,8 +21,9 @@ class WireLogPane;
 
 // The console's one window, a view of the console core. Its handlers are
 // named after their control and event and only forward: the logic lives in
-// the console, which shows what it has to show through the window's view
-// (WindowView); the menus' flows are DriveMenu's.
+// the console. The window follows the console's state (StateFollower) and
+// gives it messages and questions (WindowView); the menus' flows are
+// DriveMenu's.
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:

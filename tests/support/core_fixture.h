@@ -33,6 +33,7 @@ protected:
         cycle = {"1000", "0", "2", "100", "100"};
         port = given ? std::move(given) : std::make_unique<mivo::SystemSerialPort>();
         console = std::make_unique<mivo::Console>(*port);
+        view.follow(console->state());
         console->set_view(&view);
         console->Form_Load();
     }

@@ -1,14 +1,22 @@
 #pragma once
 
+#include "console/console_state.h"
 #include "console/console_view.h"
+#include "console/settings_file.h"
+#include "protocol/command_lines.h"
+#include "protocol/reply_values.h"
 
+#include <QObject>
 #include <QStringList>
 
 #include <array>
 #include <functional>
+#include <memory>
+#include <optional>
 
-// A view without widgets: it keeps what the console shows, in the state a
-// window would show it. What the test "types" it passes to the console as
+// A view without widgets: it keeps what the console shows (its messages and
+// questions, and what it follows of the console's state), as a window
+// would show it. What the test "types" it passes to the console as
 // values. Its initial state is the window's at load.
 class FakeView : public mivo::ConsoleView {
 public:
@@ -53,38 +61,54 @@ public:
             on_message(question);
         return answer;
     }
-    void apply_availability(const mivo::Availability::State& state) override { availability = state; }
-    void show_link_light(bool linked) override { link_light = linked; }
-    void show_run_light(bool running) override
+    // Shows what the console's state shows from now on, as the window's
+    // StateFollower does.
+    void follow(const mivo::ConsoleState& state)
     {
-        ticks_shown += running && !run_light;
-        run_light = running;
+        using mivo::ConsoleState;
+        context_ = std::make_unique<QObject>();
+        QObject* c = context_.get();
+        if (state.availability())
+            availability = *state.availability();
+        QObject::connect(&state, &ConsoleState::availability_changed, c, [this](const auto& s) { availability = s; });
+        QObject::connect(&state, &ConsoleState::link_changed, c, [this](bool open) { link_light = open; });
+        QObject::connect(&state, &ConsoleState::polling_changed, c, [this](bool running) {
+            ticks_shown += running && !run_light;
+            run_light = running;
+        });
+        QObject::connect(&state, &ConsoleState::live_value_changed, c,
+                         [this](qint16 n, const std::optional<QString>& value) { show_live_value(n, value); });
+        QObject::connect(&state, &ConsoleState::station_list_changed, c, [this](const QList<int>& stations) {
+            station_list.clear();
+            for (int n : stations)
+                station_list << QString::number(n);
+        });
+        QObject::connect(&state, &ConsoleState::sweeping_changed, c, [this](std::optional<int> n) {
+            station = n ? QString::number(*n) : QString();
+        });
+        QObject::connect(&state, &ConsoleState::feedback_changed, c, [this](bool position, bool states) {
+            position_box = position;
+            states_box = states;
+        });
+        QObject::connect(&state, &ConsoleState::entry_read, c, [this](int entry, std::optional<qint16> value) {
+            parameters.at(group_of(entry)).at(index_of(entry)) = value ? QString::number(*value) : QString();
+        });
+        QObject::connect(&state, &ConsoleState::unwritten_changed, c, [this](int entry, bool marked) {
+            unwritten.at(group_of(entry)).at(index_of(entry)) = marked;
+        });
+        QObject::connect(&state, &ConsoleState::config_word_read, c, [this](std::optional<qint16> word) {
+            values.at(mivo::kConfigWordBox) = word ? QString::number(*word) : QString();
+            if (word) {
+                const auto indexes = mivo::protocol::decode_config(*word);
+                std::copy(indexes.begin(), indexes.end(), config.begin());
+            }
+        });
+        QObject::connect(&state, &ConsoleState::terminal_line, c, [this](const QString& line, const QString& received) {
+            transcript += line + QStringLiteral("\r\n") + received;
+            command.clear();
+        });
+        QObject::connect(&state, &ConsoleState::transcript_cleared, c, [this] { transcript.clear(); });
     }
-    void show_state_lights(const std::array<bool, 8>& lit) override { state_lights = lit; }
-    void show_input_lights(const std::array<bool, 4>& lit) override
-    {
-        std::copy(lit.begin(), lit.end(), input_lights.begin());
-    }
-    void show_value(qint16 index, const QString& text) override { values.at(std::size_t(index)) = text; }
-    void clear_station_list() override { station_list.clear(); }
-    void append_station(int n) override { station_list << QString::number(n); }
-    void show_station_text(const QString& text) override { station = text; }
-    void show_parameter(int group, int index, const QString& text) override
-    {
-        parameters.at(std::size_t(group)).at(std::size_t(index)) = text;
-    }
-    void mark_unwritten(int group, int index, bool marked) override
-    {
-        unwritten.at(std::size_t(group)).at(std::size_t(index)) = marked;
-    }
-    void show_config(const mivo::protocol::ConfigIndexes& indexes) override
-    {
-        std::copy(indexes.begin(), indexes.end(), config.begin());
-    }
-    void append_transcript(const QString& text) override { transcript += text; }
-    void clear_transcript() override { transcript.clear(); }
-    void clear_command() override { command.clear(); }
-    void tick_feedback_boxes() override { position_box = states_box = true; }
 
     // "R" for a red light, "g" for a green one.
     template <std::size_t N>
@@ -97,6 +121,27 @@ public:
     }
 
 private:
+    std::unique_ptr<QObject> context_;
+
+    static std::size_t group_of(int entry) { return std::size_t(mivo::settings_file::group_of(entry)); }
+    static std::size_t index_of(int entry) { return std::size_t(mivo::settings_file::index_of(entry)); }
+
+    void show_live_value(qint16 n, const std::optional<QString>& value)
+    {
+        using namespace mivo::protocol;
+        if (n == kValuePosition && value)
+            values[0] = *value;
+        else if (n == kValueVersion)
+            values[4] = value.value_or(QString());
+        else if (n == kValueState) {
+            if (const auto lit = mivo::protocol::state_lights(value.value_or(QString())))
+                state_lights = *lit;
+        } else if (n == kValueInputs) {
+            if (const auto lit = mivo::protocol::input_lights(value.value_or(QString())))
+                std::copy(lit->begin(), lit->end(), input_lights.begin());
+        }
+    }
+
     static std::array<std::array<QString, 16>, 2> zeros()
     {
         std::array<std::array<QString, 16>, 2> z;
