@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include "cli/cli_view.h"
+#include "cli/results_options.h"
 #include "console/settings_file.h"
 #include "link/command_exchange.h"
 #include "protocol/command_lines.h"
@@ -39,6 +40,7 @@ constexpr CommandInfo kCommands[] = {
     {"write", "ENTRY VALUE", Station::Drive},
     {"save", "", Station::Drive},
     {"run", "FILE", Station::Drive, true},
+    {"results", "", Station::None},
 };
 
 
@@ -71,7 +73,14 @@ const char* const kDescription =
     "  run FILE         runs the test recipe FILE (JavaScript) on the station;\n"
     "                   \"name: passed\" or \"FAILED\" a step on standard error,\n"
     "                   --junit REPORT: a JUnit XML report as well,\n"
-    "                   --artifacts DIR: each traced move's CSV under DIR/station-N/\n"
+    "                   --artifacts DIR: each traced move's CSV under DIR/station-N/;\n"
+    "                   --results STORE --serial SN: the run kept in STORE under\n"
+    "                   the unit's serial number (a SQLite file, made when missing,\n"
+    "                   or postgresql://[USER@]HOST[:PORT]/DB)\n"
+    "  results          the runs kept in --results STORE, newest first, a line\n"
+    "                   each (--json, --csv); --serial, --failed, --recipe, --since,\n"
+    "                   --until and --limit narrow them; --id ID --pdf FILE or\n"
+    "                   --junit FILE writes that run's report (no port needed)\n"
     "\n"
     "home and move MOVE THE DRIVE. The tool never switches the servo on by itself:\n"
     "that is \"servo on\", when you mean it, or a recipe that does so; whatever ends\n"
@@ -91,7 +100,10 @@ const char* const kDescription =
     "     failed, or the recipe was aborted (its time limit, an exception)\n"
     "  2  bad usage, or a file that cannot be read, parsed or written\n"
     "     (nothing was written to the drive), or standard output failed;\n"
-    "     run: an error in the recipe, told as FILE:LINE: message\n"
+    "     run: an error in the recipe, told as FILE:LINE: message; a serial\n"
+    "     number the recipe refuses; a results store that cannot be used\n"
+    "     (at the end: the reports are still written); results: a store\n"
+    "     that does not exist. results --id: 1 when there is no such run\n"
     "  3  the port could not be opened (another program has it), or was lost\n"
     "  4  the drive did not answer\n"
     "  SIGINT, SIGTERM or SIGHUP stop it after the line in flight and its\n"
@@ -240,6 +252,8 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     parser.addOptions(
         {port, station, stations, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance, trace,
          artifacts, junit, memory_limit});
+    const ResultsOptions station_options;
+    station_options.add_to(parser);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do, see above."),
                                  QStringLiteral("COMMAND [ARG...]"));
 
@@ -249,6 +263,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
           &memory_limit})
         for (const QString& name : o->names())
             with_values << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    with_values << station_options.with_values();
     if (!parser.parse(negative_numbers_as_values(arguments, with_values)))
         return usage_error(parser.errorText());
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
@@ -302,7 +317,10 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     }
 
     inv.port = parser.value(port);
-    if (inv.port.trimmed().isEmpty())
+    // The runs kept are found without the line.
+    if (inv.command == u"results" && parser.isSet(port))
+        return usage_error(QStringLiteral("results takes no --port"));
+    if (inv.command != u"results" && inv.port.trimmed().isEmpty())
         return usage_error(QStringLiteral("--port PORT is needed"));
 
     if (parser.isSet(stations)) {
@@ -353,7 +371,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
         {&tolerance, {"move"}, "--tolerance is for move only"},
         {&trace, {"move"}, "--trace is for move only"},
         {&artifacts, {"run"}, "--artifacts is for run only"},
-        {&junit, {"run"}, "--junit is for run only"},
+        {&junit, {"run", "results"}, "--junit is for run and results only"},
         {&memory_limit, {"run"}, "--memory-limit is for run only"},
     };
     for (const auto& owner : kOwners)
@@ -422,6 +440,8 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
             return usage_error(QStringLiteral("--speed takes one line of Latin-1 text, not \"%1\"").arg(v));
         inv.speed = v;
     }
+    if (const QString refused = station_options.read(parser, inv); !refused.isEmpty())
+        return usage_error(refused);
     return inv;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +52,22 @@ struct Invocation {
     qint64 memory_limit_mib = 1024;
     // home, move --wait: the limit in milliseconds
     qint32 timeout_ms = 0;
+    // run and results --results STORE: the store of test runs
+    QString results;
+    // run --serial SN: one a station, in the order of the stations; results
+    // --serial SN: the unit looked for
+    QStringList serials;
+    QString operator_name;  // run --operator, else the login name
+    bool snapshot = false;  // run --snapshot
+    // results: the filters, one run by --id and its reports
+    bool failed = false;
+    QString recipe;
+    std::optional<QDateTime> since;
+    std::optional<QDateTime> until;
+    std::optional<int> limit;
+    bool csv = false;
+    std::optional<qint64> id;
+    QString pdf;
 };
 
 // The invocation, or the status to exit with at once: --help and --version

@@ -6,6 +6,7 @@
 #include "console/console.h"
 #include "console/settings_file.h"
 #include "recipe/recipe_batch.h"
+#include "results/results_store.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -46,6 +47,8 @@ struct Job {
     // ran on no station.
     std::unique_ptr<recipe::RecipeBatch> recipe;
     QString not_run;
+    // run --results: the store each station's run is kept in.
+    std::unique_ptr<results::ResultsStore> results;
 
     bool linked() const;
     QString writer() const;

@@ -1,5 +1,6 @@
 // mivo-cli: the console's logic for shells and scripts, on Qt Core alone.
 #include "cli/command_line.h"
+#include "cli/commands/results_command.h"
 #include "cli/interruption.h"
 #include "cli/session.h"
 
@@ -21,6 +22,10 @@ int main(int argc, char* argv[])
     const auto parsed = mivo::cli::parse_command_line(QCoreApplication::arguments());
     if (const int* status = std::get_if<int>(&parsed))
         return *status;
+    const auto& invocation = std::get<mivo::cli::Invocation>(parsed);
+    // Finding runs again needs the store, not the line.
+    if (invocation.command == u"results")
+        return mivo::cli::results_command(invocation);
     int status = 0;
     int signal = 0;
     {

@@ -30,6 +30,12 @@ QString json_text(const QJsonValue& v)
     return QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact));
 }
 
+// Texts are never NULL in the store: an empty one is "".
+QString text(const QString& s)
+{
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
 // Why the run did not go to its end: a failed step that stopped it counts.
 QVariant abort_reason(const recipe::StationRun& run)
 {
@@ -77,9 +83,9 @@ qint64 RunWriter::begin(const RunStart& s)
     q.prepare(QStringLiteral("INSERT INTO runs (started_ms, utc_offset_s, host, port, station, serial, operator, "
                              "recipe, recipe_sha256, drive, verdict) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
                              "RETURNING id"));
-    const QVariantList values{s.started.toMSecsSinceEpoch(), s.started.offsetFromUtc(), s.host, s.port, s.station,
-                              s.serial, s.operator_name, s.recipe, s.recipe_sha256, s.drive,
-                              verdict_word(Verdict::Incomplete)};
+    const QVariantList values{s.started.toMSecsSinceEpoch(), s.started.offsetFromUtc(), text(s.host), text(s.port),
+                              s.station, text(s.serial), text(s.operator_name), text(s.recipe),
+                              text(s.recipe_sha256), text(s.drive), verdict_word(Verdict::Incomplete)};
     for (int i = 0; i < values.size(); ++i)
         q.bindValue(i, values[i]);
     if (!q.exec() || !q.next()) {
@@ -102,7 +108,7 @@ bool RunWriter::complete(qint64 id, const recipe::StationRun& run, const QString
                              "motor_switched_off = ?, motor_off_sent = ?, aborted_outside_steps = ?, time_ms = ?, "
                              "first_failed_check = ?, snapshot_taken = ? WHERE id = ? AND ended_ms IS NULL"));
     const QVariantList values{ended.toMSecsSinceEpoch(),
-                              drive,
+                              text(drive),
                               verdict_word(verdict_of(run)),
                               abort_reason(run),
                               int(run.recipe_error),
@@ -110,7 +116,7 @@ bool RunWriter::complete(qint64 id, const recipe::StationRun& run, const QString
                               int(run.motor_off_sent),
                               int(run.aborted_outside_steps),
                               run.time_ms,
-                              first_failure(run),
+                              text(first_failure(run)),
                               int(snapshot.has_value()),
                               id};
     for (int i = 0; i < values.size(); ++i)
@@ -139,34 +145,34 @@ bool RunWriter::write_children(qint64 id, const recipe::StationRun& run, const s
     int log_seq = 0;
     for (int s = 0; s < run.steps.size(); ++s) {
         const recipe::Step& step = run.steps[s];
-        if (!steps.add({id, s, step.name, int(step.passed), step.time_ms, step.error}))
+        if (!steps.add({id, s, text(step.name), int(step.passed), step.time_ms, text(step.error)}))
             return false;
         for (int c = 0; c < step.checks.size(); ++c) {
             const recipe::Check& k = step.checks[c];
             const QVariant equals = k.equals.isUndefined() ? QVariant(QMetaType(QMetaType::QString))
                                                            : QVariant(json_text(k.equals));
-            if (!checks.add({id, s, c, k.name, json_text(k.value), or_null(k.min), or_null(k.max), equals,
+            if (!checks.add({id, s, c, text(k.name), json_text(k.value), or_null(k.min), or_null(k.max), equals,
                              int(k.passed)}))
                 return false;
         }
         for (const QString& line : step.log)
-            if (!log.add({id, log_seq++, s, line}))
+            if (!log.add({id, log_seq++, s, text(line)}))
                 return false;
     }
     for (const QString& line : run.log)
-        if (!log.add({id, log_seq++, QVariant(QMetaType(QMetaType::Int)), line}))
+        if (!log.add({id, log_seq++, QVariant(QMetaType(QMetaType::Int)), text(line)}))
             return false;
     Rows writes(store_, QStringLiteral("INSERT INTO writes (run_id, seq, entry, value, read_back, taken) "
                                        "VALUES (?, ?, ?, ?, ?, ?)"));
     for (int w = 0; w < run.writes.size(); ++w) {
         const recipe::Write& write = run.writes[w];
-        if (!writes.add({id, w, write.entry, or_null(write.value), or_null(write.read_back), int(write.taken)}))
+        if (!writes.add({id, w, text(write.entry), or_null(write.value), or_null(write.read_back), int(write.taken)}))
             return false;
     }
     if (snapshot) {
         Rows entries(store_, QStringLiteral("INSERT INTO snapshot (run_id, seq, entry, value) VALUES (?, ?, ?, ?)"));
         for (int e = 0; e < snapshot->size(); ++e)
-            if (!entries.add({id, e, snapshot->at(e).first, or_null(snapshot->at(e).second)}))
+            if (!entries.add({id, e, text(snapshot->at(e).first), or_null(snapshot->at(e).second)}))
                 return false;
     }
     return true;

@@ -6,6 +6,11 @@
 
 #include <QSysInfo>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace mivo::results {
 
 QString StationRecord::begin(const RunStart& start)
@@ -48,6 +53,11 @@ QString StationRecord::login_name()
         if (!value.isEmpty())
             return value;
     }
+#ifdef Q_OS_UNIX
+    // A service or a container may set none of them.
+    if (const passwd* user = getpwuid(geteuid()); user && user->pw_name && *user->pw_name)
+        return QString::fromLocal8Bit(user->pw_name);
+#endif
     return QStringLiteral("unknown");
 }
 

@@ -4,6 +4,7 @@
 #include "cli/job.h"
 #include "link/whole_file.h"
 #include "recipe/recipe_run.h"
+#include "results/station_record.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,8 +40,45 @@ int prepare_recipe(Job& job)
         }
         recipe.set_artifacts_dir(job.inv.artifacts);
     }
+    // A run the store could not keep is not started: opening it makes or
+    // upgrades the schema and proves that it takes writes.
+    if (!job.inv.results.isEmpty()) {
+        job.results = std::make_unique<results::ResultsStore>();
+        if (const QString error = job.results->open(job.inv.results, results::ResultsStore::Use::Record);
+            !error.isEmpty()) {
+            tell(QStringLiteral("cannot use the results store %1: %2").arg(job.inv.results, error));
+            return kBadUsage;
+        }
+    }
     return kSuccess;
 }
+
+namespace {
+
+// The unit on the station under way: --serial in the order of --stations.
+std::optional<QString> serial_of(const Job& job)
+{
+    if (job.inv.serials.isEmpty())
+        return std::nullopt;
+    const qsizetype at = job.inv.several() ? job.inv.stations.indexOf(job.station) : 0;
+    return at >= 0 && at < job.inv.serials.size() ? std::optional<QString>(job.inv.serials[at]) : std::nullopt;
+}
+
+results::RunStart start_of(const Job& job, const QString& serial)
+{
+    const recipe::RecipeRun& recipe = job.recipe->recipe();
+    return {.started = QDateTime::currentDateTime(),
+            .host = results::StationRecord::host_name(),
+            .port = job.inv.port,
+            .station = job.station,
+            .serial = serial,
+            .operator_name = job.inv.operator_name,
+            .recipe = QFileInfo(recipe.path()).fileName(),
+            .recipe_sha256 = recipe.sha256(),
+            .drive = job.drive_version};
+}
+
+}  // namespace
 
 int run_recipe(Job& job)
 {
@@ -52,12 +90,32 @@ int run_recipe(Job& job)
     job.recipe->recipe().set_outside_stop([&interruption] {
         return interruption.signal_number() ? QStringLiteral("stopped by ") + interruption.signal_name() : QString();
     });
+    const std::optional<QString> serial = serial_of(job);
+    job.recipe->recipe().set_serial(serial);
+    std::optional<results::StationRecord> record;
+    if (job.results) {
+        record.emplace(*job.results);
+        if (const QString error = record->begin(start_of(job, serial.value_or(QString()))); !error.isEmpty()) {
+            tell(error);
+            return kBadUsage;
+        }
+    }
     const recipe::StationRun& run =
         job.recipe->run(job.station, [](const QString& line) { print_err(line + u'\n'); });
     for (const QString& line : recipe::RecipeBatch::conclusion(run))
         print_err(line + u'\n');
-    if (run.recipe_error)
-        return kBadUsage;
+    bool kept = true;
+    if (record) {
+        std::optional<results::Snapshot> snapshot;
+        if (job.inv.snapshot && !run.serial_refused && job.linked() && !interruption.signal_number())
+            snapshot = results::StationRecord::take_snapshot(job.console);
+        if (const QString error = record->end(run, job.drive_version, snapshot); !error.isEmpty()) {
+            tell(error);
+            kept = false;
+        }
+    }
+    if (run.recipe_error || run.serial_refused || !kept)
+        return std::max<int>(run.passed() ? kSuccess : kDifferences, kBadUsage);
     return run.passed() ? kSuccess : kDifferences;
 }
 
