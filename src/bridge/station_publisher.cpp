@@ -52,7 +52,7 @@ QString StationPublisher::iso_time(const QDateTime& time)
     const QString local = time.toOffsetFromUtc(offset).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
     const int minutes = std::abs(offset) / 60;
     return local + QStringLiteral("%1%2:%3")
-                       .arg(offset < 0 ? u'-' : u'+')
+                       .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
                        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
                        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }

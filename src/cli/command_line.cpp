@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include "cli/bridge_options_cli.h"
 #include "cli/cli_view.h"
 #include "cli/results_options.h"
 #include "console/settings_file.h"
@@ -41,6 +42,7 @@ constexpr CommandInfo kCommands[] = {
     {"save", "", Station::Drive},
     {"run", "FILE", Station::Drive, true},
     {"results", "", Station::None},
+    {"bridge", "", Station::None, true},
 };
 
 
@@ -81,6 +83,11 @@ const char* const kDescription =
     "                   each (--json, --csv); --serial, --failed, --recipe, --since,\n"
     "                   --until and --limit narrow them; --id ID --pdf FILE or\n"
     "                   --junit FILE writes that run's report (no port needed)\n"
+    "  bridge           the line on an MQTT broker (--mqtt URL) until SIGINT or\n"
+    "                   SIGTERM: each station's state on P/station/N/state,\n"
+    "                   commands from P/station/N/cmd (status and read; others\n"
+    "                   only as --allow names them); the stations of --stations,\n"
+    "                   else those a scan finds\n"
     "\n"
     "home and move MOVE THE DRIVE. The tool never switches the servo on by itself:\n"
     "that is \"servo on\", when you mean it, or a recipe that does so; whatever ends\n"
@@ -254,6 +261,8 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
          artifacts, junit, memory_limit});
     const ResultsOptions station_options;
     station_options.add_to(parser);
+    const BridgeOptionsCli bridge_options;
+    bridge_options.add_to(parser);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do, see above."),
                                  QStringLiteral("COMMAND [ARG...]"));
 
@@ -264,6 +273,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
         for (const QString& name : o->names())
             with_values << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
     with_values << station_options.with_values();
+    with_values << bridge_options.with_values();
     if (!parser.parse(negative_numbers_as_values(arguments, with_values)))
         return usage_error(parser.errorText());
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
@@ -441,6 +451,8 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
         inv.speed = v;
     }
     if (const QString refused = station_options.read(parser, inv); !refused.isEmpty())
+        return usage_error(refused);
+    if (const QString refused = bridge_options.read(parser, inv); !refused.isEmpty())
         return usage_error(refused);
     return inv;
 }

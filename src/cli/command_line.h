@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bridge/bridge_options.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -68,6 +70,8 @@ struct Invocation {
     bool csv = false;
     std::optional<qint64> id;
     QString pdf;
+    // bridge: the broker, the topics and what commands may do
+    bridge::BridgeOptions bridge;
 };
 
 // The invocation, or the status to exit with at once: --help and --version

@@ -10,7 +10,7 @@ using namespace Qt::StringLiterals;
 
 const Command* find_command(QLatin1StringView name)
 {
-    static const std::array<Command, 14> kCommands{{
+    static const std::array<Command, 15> kCommands{{
         {.name = "scan"_L1, .run = scan},
         {.name = "read"_L1, .run = read, .values = {u"drive"_s, u"entries"_s}},
         {.name = "backup"_L1, .run = back_up, .prepare = prepare_backup, .values = {u"file"_s, u"entries"_s}},
@@ -30,6 +30,7 @@ const Command* find_command(QLatin1StringView name)
         {.name = "write"_L1, .run = write},
         {.name = "save"_L1, .run = save},
         {.name = "run"_L1, .run = run_recipe, .prepare = prepare_recipe},
+        {.name = "bridge"_L1, .run = bridge_line, .each = bridge_stations},
     }};
     for (const Command& c : kCommands)
         if (c.name == name)

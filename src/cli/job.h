@@ -41,6 +41,8 @@ struct Job {
     QString error;
     // A watch and a recipe end by Ctrl-C: a signal then is no failure.
     bool signal_ends_run = false;
+    // A bridge ends by a signal with status 0, not by the signal.
+    bool signal_is_clean_end = false;
     // compare, restore: the file, checked whole before the port opens.
     std::optional<settings_file::Values> file;
     // run: the recipe, loaded before the port opens, and its runs; why it

@@ -24,7 +24,7 @@ public:
 
     int run();
     // The signal that stopped the command, or 0.
-    int signal_number() const { return interruption_.signal_number(); }
+    int signal_number() const { return job_.signal_is_clean_end ? 0 : interruption_.signal_number(); }
 
 private:
     int open_and_select();

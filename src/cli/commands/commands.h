@@ -32,6 +32,9 @@ int servo(Job& job);
 int home(Job& job);
 int prepare_move(Job& job);
 int move(Job& job);
+// bridge_command.cpp
+int bridge_line(Job& job);
+int bridge_stations(Job& job, const QList<int>& stations);
 // watch.cpp
 int watch(Job& job);
 int watch_each(Job& job, const QList<int>& stations);

@@ -1,0 +1,33 @@
+// bridge: the line on an MQTT broker until SIGINT or SIGTERM.
+#include "bridge/bridge.h"
+#include "cli/commands/commands.h"
+#include "cli/job.h"
+
+#include <QCoreApplication>
+
+namespace mivo::cli {
+
+int bridge_line(Job& job)
+{
+    return bridge_stations(job, job.answering_stations());
+}
+
+int bridge_stations(Job& job, const QList<int>& stations)
+{
+    if (stations.isEmpty()) {
+        tell(QStringLiteral("no station to bridge"));
+        return kNoAnswer;
+    }
+    // A signal is how a bridge ends: a clean end, not a failure.
+    job.signal_ends_run = true;
+    job.signal_is_clean_end = true;
+    if (job.interruption.signal_number())
+        return kSuccess;
+    bridge::Bridge bridge(job.console, job.inv.bridge, stations);
+    QObject::connect(&bridge, &bridge::Bridge::ended, &bridge, [](int status) { QCoreApplication::exit(status); });
+    QObject::connect(&job.interruption, &Interruption::interrupted, &bridge, &bridge::Bridge::finish);
+    bridge.start();
+    return QCoreApplication::exec();
+}
+
+}  // namespace mivo::cli
