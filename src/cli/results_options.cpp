@@ -1,37 +1,12 @@
 #include "cli/results_options.h"
 
 #include "cli/command_line.h"
+#include "results/run_document.h"
 #include "results/station_record.h"
-
-#include <QRegularExpression>
 
 namespace mivo::cli {
 
 namespace {
-
-// An ISO 8601 date or date-time, local time unless it names its offset. A
-// bound is inclusive: --until takes the whole day, or the whole second.
-std::optional<QDateTime> time_bound(const QString& text, bool until)
-{
-    static const QRegularExpression date_only(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));
-    if (date_only.match(text).hasMatch()) {
-        const QDate day = QDate::fromString(text, Qt::ISODate);
-        if (!day.isValid())
-            return std::nullopt;
-        return until ? day.addDays(1).startOfDay().addMSecs(-1) : day.startOfDay();
-    }
-    static const QRegularExpression date_time(
-        QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}(:[0-9]{2}(\\.[0-9]{1,3})?)?(Z|[+-][0-9]{2}:?[0-9]{2})?$"));
-    const QRegularExpressionMatch m = date_time.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QDateTime t = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!t.isValid())
-        return std::nullopt;
-    if (!until || !m.captured(2).isEmpty())
-        return t;
-    return t.addMSecs(m.captured(1).isEmpty() ? 59'999 : 999);
-}
 
 QString only_for(const QCommandLineParser& parser, const QCommandLineOption& o, const QString& command,
                  const QStringList& commands)
@@ -148,7 +123,7 @@ QString ResultsOptions::read_results(const QCommandLineParser& parser, Invocatio
     for (const auto& [option, until] : {std::pair{&since_, false}, {&until_, true}}) {
         if (!parser.isSet(*option))
             continue;
-        const std::optional<QDateTime> t = time_bound(parser.value(*option), until);
+        const std::optional<QDateTime> t = results::time_bound(parser.value(*option), until);
         if (!t)
             return QStringLiteral("--%1 takes an ISO 8601 date or date-time (2026-03-01, 2026-03-01T14:30), not \"%2\"")
                 .arg(option->names().constLast(), parser.value(*option));

@@ -1,6 +1,7 @@
 #include "results/run_document.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 
 namespace mivo::results {
 
@@ -22,6 +23,28 @@ QString csv_field(const QString& text)
 }
 
 }  // namespace
+
+std::optional<QDateTime> time_bound(const QString& text, bool until)
+{
+    static const QRegularExpression date_only(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));
+    if (date_only.match(text).hasMatch()) {
+        const QDate day = QDate::fromString(text, Qt::ISODate);
+        if (!day.isValid())
+            return std::nullopt;
+        return until ? day.addDays(1).startOfDay().addMSecs(-1) : day.startOfDay();
+    }
+    static const QRegularExpression date_time(
+        QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}(:[0-9]{2}(\\.[0-9]{1,3})?)?(Z|[+-][0-9]{2}:?[0-9]{2})?$"));
+    const QRegularExpressionMatch m = date_time.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDateTime t = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!t.isValid())
+        return std::nullopt;
+    if (!until || !m.captured(2).isEmpty())
+        return t;
+    return t.addMSecs(m.captured(1).isEmpty() ? 59'999 : 999);
+}
 
 QString verdict_word(Verdict v)
 {

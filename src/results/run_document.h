@@ -18,6 +18,10 @@ QJsonObject run_json(const StoredRun& run);
 QString run_line(const StoredRun& run);
 QString csv_header();
 QString csv_row(const StoredRun& run);
+// A bound of a search by time: an ISO 8601 date or date-time, local time
+// unless it names its offset, inclusive (until takes the whole day, or the
+// whole minute or second given). Nothing when it is not one.
+std::optional<QDateTime> time_bound(const QString& text, bool until);
 // The run's JUnit report, as `run --junit` would have written it.
 QByteArray run_junit(const StoredRun& run);
 

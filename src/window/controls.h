@@ -30,6 +30,8 @@ struct Form1Controls {
     QAction* mnu_drive_compare = nullptr;
     QAction* mnu_drive_restore = nullptr;
     QAction* mnu_drive_run_test = nullptr;
+    QAction* mnu_drive_station_mode = nullptr;
+    QAction* mnu_drive_results = nullptr;
     QAction* mnu_line_reply_wait = nullptr;
     QAction* mnu_line_reconnect = nullptr;
     QAction* mnu_view_wire_log = nullptr;

@@ -3,8 +3,12 @@
 #include "console/console.h"
 #include "console/console_view.h"
 #include "recipe/recipe_run.h"
+#include "results/results_store.h"
 #include "window/batch_report_dialog.h"
 #include "window/recipe_dialog.h"
+#include "window/results_dialog.h"
+#include "window/station_panel.h"
+#include "window/station_setup_dialog.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -53,6 +57,38 @@ void DriveMenu::compare()
 void DriveMenu::restore()
 {
     run_with_file(SettingsReportDialog::Kind::Restore);
+}
+
+void DriveMenu::station_mode(const QString& port)
+{
+    StationSetupDialog setup(&window_);
+    if (setup.exec() != QDialog::Accepted)
+        return;
+    auto store = std::make_unique<results::ResultsStore>();
+    if (const QString error = store->open(setup.store(), results::ResultsStore::Use::Record); !error.isEmpty()) {
+        view_.show_message(QStringLiteral("The results store cannot be used: %1").arg(error));
+        return;
+    }
+    last_store_ = setup.store();
+    StationPanel::Setup panel{.recipe = setup.recipe(),
+                              .operator_name = setup.operator_name(),
+                              .port = [port] { return port; },
+                              .running = [this](recipe::RecipeRun* run) {
+                                  recipe_run_ = run;
+                                  // The window waited for the motor to be switched off.
+                                  if (!run && close_after_run_)
+                                      QTimer::singleShot(0, &window_, &QWidget::close);
+                              }};
+    auto* dialog = new StationPanel(console_, std::move(store), std::move(panel), &window_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void DriveMenu::results()
+{
+    auto* dialog = new ResultsDialog(last_store_, &window_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 void DriveMenu::run_test()

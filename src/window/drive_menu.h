@@ -3,6 +3,8 @@
 #include "console/station_batch.h"
 #include "window/settings_report_dialog.h"
 
+#include <QString>
+
 class QAction;
 class QWidget;
 
@@ -26,6 +28,11 @@ public:
     void compare();
     void restore();
     void run_test();
+    // "Station Mode...": asks for the recipe, the store and the operator,
+    // then shows the station panel. port: what "Comm" holds.
+    void station_mode(const QString& port);
+    // "Results...": the runs of a store.
+    void results();
     // "Back Up All...", "Compare All...", "Restore To All..." of the Line pane.
     void run_on_every_station(StationBatch::Kind kind);
     // "Reply Wait...": the item shows the value when it is not the default.
@@ -44,6 +51,8 @@ private:
     ConsoleView& view_;
     const bool& closing_;
     recipe::RecipeRun* recipe_run_ = nullptr;
+    // The store station mode last used, for "Results..." in this session.
+    QString last_store_;
     bool close_after_run_ = false;
 };
 

@@ -199,6 +199,9 @@ void Form1::build_menu()
         {&ui_.mnu_drive_compare, "mnu_drive_compare", "Compare With File...", &Form1::mnu_drive_compare_Click},
         {&ui_.mnu_drive_restore, "mnu_drive_restore", "Restore From File...", &Form1::mnu_drive_restore_Click},
         {&ui_.mnu_drive_run_test, "mnu_drive_run_test", "Run Test...", &Form1::mnu_drive_run_test_Click},
+        {&ui_.mnu_drive_station_mode, "mnu_drive_station_mode", "Station Mode...",
+         &Form1::mnu_drive_station_mode_Click},
+        {&ui_.mnu_drive_results, "mnu_drive_results", "Results...", &Form1::mnu_drive_results_Click},
     };
     for (const auto& item : items) {
         *item.action = drive->addAction(QLatin1String(item.caption));
@@ -325,6 +328,8 @@ void Form1::mnu_drive_backup_Click() { drive_menu_->back_up(); }
 void Form1::mnu_drive_compare_Click() { drive_menu_->compare(); }
 void Form1::mnu_drive_restore_Click() { drive_menu_->restore(); }
 void Form1::mnu_drive_run_test_Click() { drive_menu_->run_test(); }
+void Form1::mnu_drive_station_mode_Click() { drive_menu_->station_mode(ui_.cbb_port_num->currentText()); }
+void Form1::mnu_drive_results_Click() { drive_menu_->results(); }
 void Form1::mnu_line_reply_wait_Click() { drive_menu_->reply_wait(*ui_.mnu_line_reply_wait); }
 
 void Form1::closeEvent(QCloseEvent* event)

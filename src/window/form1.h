@@ -62,6 +62,8 @@ public:
     void mnu_drive_compare_Click();
     void mnu_drive_restore_Click();
     void mnu_drive_run_test_Click();
+    void mnu_drive_station_mode_Click();
+    void mnu_drive_results_Click();
     void mnu_line_reply_wait_Click();
     void mnu_line_reconnect_Toggled(bool on);
 

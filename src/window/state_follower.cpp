@@ -109,8 +109,10 @@ void StateFollower::show_availability(const Availability::State& s)
     ui_.cmd_start_move->setEnabled(s.cmd_start_move);
     ui_.cmd_stop_move->setEnabled(s.cmd_stop_move);
     ui_.SSTab1->setEnabled(s.SSTab1);
-    for (QAction* a : {ui_.mnu_drive_backup, ui_.mnu_drive_compare, ui_.mnu_drive_restore, ui_.mnu_drive_run_test})
+    for (QAction* a : {ui_.mnu_drive_backup, ui_.mnu_drive_compare, ui_.mnu_drive_restore, ui_.mnu_drive_run_test,
+                       ui_.mnu_drive_station_mode})
         a->setEnabled(s.drive_menu);
+    ui_.mnu_drive_results->setEnabled(s.results_menu);
     line_pane_.set_batch_enabled(s.line_batch);
 
     // Disabling the page in front makes the tab bar move to another page and
