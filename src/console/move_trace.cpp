@@ -7,6 +7,7 @@
 #include "console/wire_source.h"
 #include "protocol/command_lines.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <cmath>
@@ -93,6 +94,9 @@ MoveTrace::Traced MoveTrace::run(const DriveOperations::MoveRequest& request)
         }
         if (now > request.timeout_ms)
             break;
+        // The prompt-driven reads take no events; between them the window
+        // stays responsive (its controls wait, a "Close" ends the trace).
+        QCoreApplication::processEvents();
     }
     t.reached = t.position && std::abs(*t.position - request.position) <= request.tolerance;
     if (t.ok() && !t.position)

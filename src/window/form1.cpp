@@ -1,5 +1,6 @@
 #include "window/form1.h"
 
+#include "window/capture_pane.h"
 #include "window/drive_menu.h"
 #include "window/state_follower.h"
 #include "window/window_view.h"
@@ -113,6 +114,7 @@ void Form1::build_panes()
         pane->sample_added();
     });
     line_pane_ = new LinePane(console_.line_overview());
+    capture_pane_ = new CapturePane(console_);
     // Made once the panes are there: the Line pane's batch follows too.
     new StateFollower(console_.state(), ui_, *line_pane_, this);
     // As "Set Station" with the station typed in.
@@ -135,6 +137,8 @@ void Form1::build_panes()
         {&recorder_dock_, recorder_pane_, "dock_recorder", "Recorder", &ui_.mnu_view_recorder, "mnu_view_recorder",
          Qt::RightDockWidgetArea},
         {&line_dock_, line_pane_, "dock_line", "Line", &ui_.mnu_view_line, "mnu_view_line", Qt::BottomDockWidgetArea},
+        {&capture_dock_, capture_pane_, "dock_capture", "Capture", &capture_item_, "mnu_view_capture",
+         Qt::RightDockWidgetArea},
     };
     QMenu* view = ui_.menu_bar->addMenu(QStringLiteral("View"));
     view->setObjectName(QStringLiteral("mnu_view"));
@@ -168,7 +172,7 @@ void Form1::build_panes()
 void Form1::fit_to_panes()
 {
     bool docked = false;
-    for (const QDockWidget* d : {wire_log_dock_, recorder_dock_, line_dock_})
+    for (const QDockWidget* d : {wire_log_dock_, recorder_dock_, line_dock_, capture_dock_})
         docked = docked || (!d->isHidden() && !d->isFloating());
     if (!docked) {
         setFixedSize(701, ui_.menu_bar->sizeHint().height() + 424);

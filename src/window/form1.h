@@ -12,6 +12,7 @@ class QDockWidget;
 
 namespace mivo {
 
+class CapturePane;
 class Console;
 class DriveMenu;
 class LinePane;
@@ -37,6 +38,8 @@ public:
     QDockWidget* line_dock() const { return line_dock_; }
     WireLogPane& wire_log_pane() const { return *wire_log_pane_; }
     RecorderPane& recorder_pane() const { return *recorder_pane_; }
+    QDockWidget* capture_dock() const { return capture_dock_; }
+    CapturePane& capture_pane() const { return *capture_pane_; }
 
     // Handlers.
     void Form_Load();
@@ -91,6 +94,9 @@ private:
     LinePane* line_pane_ = nullptr;
     WireLogPane* wire_log_pane_ = nullptr;
     RecorderPane* recorder_pane_ = nullptr;
+    CapturePane* capture_pane_ = nullptr;
+    QDockWidget* capture_dock_ = nullptr;
+    QAction* capture_item_ = nullptr;
     int page_in_front_ = 0;
     bool closing_ = false;
     std::unique_ptr<WindowView> view_;

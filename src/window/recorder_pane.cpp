@@ -1,6 +1,7 @@
 #include "window/recorder_pane.h"
 
 #include "console/recorder.h"
+#include "window/image_export.h"
 #include "window/message_box.h"
 #include "window/recorder_chart_view.h"
 #include "window/recorder_plot.h"
@@ -111,6 +112,8 @@ RecorderPane::RecorderPane(Recorder& recorder, QWidget* parent)
     clear->setObjectName(QStringLiteral("cmd_recorder_clear"));
     auto* save = new QPushButton(QStringLiteral("Export CSV..."), this);
     save->setObjectName(QStringLiteral("cmd_recorder_export"));
+    auto* image = new QPushButton(QStringLiteral("Save Image..."), this);
+    image->setObjectName(QStringLiteral("cmd_recorder_save_image"));
     readout_->setObjectName(QStringLiteral("lb_recorder_cursors"));
     auto* hint = new QLabel(QStringLiteral("Wheel zooms, drag pans; click sets cursor A, right-click cursor B.\n"
                                            "Keeps the last 24 hours (%L1 samples).")
@@ -125,6 +128,7 @@ RecorderPane::RecorderPane(Recorder& recorder, QWidget* parent)
     bar->addWidget(follow_);
     bar->addWidget(clear);
     bar->addWidget(save);
+    bar->addWidget(image);
     bar->addWidget(readout_, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -145,6 +149,9 @@ RecorderPane::RecorderPane(Recorder& recorder, QWidget* parent)
     connect(follow_, &QPushButton::toggled, this, &RecorderPane::set_follow);
     connect(clear, &QPushButton::clicked, this, &RecorderPane::clear);
     connect(save, &QPushButton::clicked, this, &RecorderPane::export_csv);
+    connect(image, &QPushButton::clicked, this, [this] {
+        ask_and_save_image(this, QStringLiteral("Save Image"), {position_view_, lanes_view_});
+    });
 
     refresh_timer_.setSingleShot(true);
     connect(&refresh_timer_, &QTimer::timeout, this, &RecorderPane::refresh);
