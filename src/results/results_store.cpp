@@ -219,8 +219,8 @@ QString ResultsStore::prepare_schema(Use use)
                 .arg(version);
         return {};
     }
-    // Also a store already up to date takes a write here: a run it could
-    // not record is refused before anything goes to the drive.
+    // A run the store could not record is refused before anything goes to
+    // the drive.
     if (!begin())
         return error_;
     // Those who found no store at once queue here; the first makes it, the
@@ -243,8 +243,9 @@ QString ResultsStore::prepare_schema(Use use)
             }
         }
     }
-    if (version > 0 && version < kSchemaVersion
-        && !exec(QStringLiteral("UPDATE mivo_schema SET version = %1").arg(kSchemaVersion))) {
+    // Written also when it stays: a store that cannot take this write
+    // cannot take a run either (SQLite opens a read-only file without a word).
+    if (!exec(QStringLiteral("UPDATE mivo_schema SET version = %1").arg(kSchemaVersion))) {
         rollback();
         return error_;
     }
