@@ -316,7 +316,7 @@ DriveOperations::Homed DriveOperations::home(qint32 timeout_ms)
     return h;
 }
 
-DriveOperations::Moved DriveOperations::move(const MoveRequest& request)
+DriveOperations::Moved DriveOperations::move(const MoveRequest& request, const std::function<void()>& before_move)
 {
     const WireSource tag(c_.exchange, QStringLiteral("motion"));
     Moved m;
@@ -331,8 +331,8 @@ DriveOperations::Moved DriveOperations::move(const MoveRequest& request)
             return m;
         }
     }
-    if (request.before_move) {
-        request.before_move();
+    if (before_move) {
+        before_move();
         if (!link.up()) {
             m.failure = link_failure();
             return m;

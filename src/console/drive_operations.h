@@ -81,9 +81,6 @@ public:
         bool wait = false;
         double tolerance = 0;
         qint32 timeout_ms = 60000;
-        // Runs after "VA" was taken, just before "MA" goes out (a trace
-        // reads where the move starts from).
-        std::function<void()> before_move;
     };
     struct Moved : Result {
         // With write replies on: "VA" got "ERR" or no prompt, so "MA" was
@@ -146,7 +143,9 @@ public:
     // than one reply wait is refused before "HM" goes out: no prompt could
     // come in it.
     Homed home(qint32 timeout_ms);
-    Moved move(const MoveRequest& request);
+    // before_move runs after "VA" was taken, just before "MA" goes out
+    // (a trace reads where the move starts from).
+    Moved move(const MoveRequest& request, const std::function<void()>& before_move = {});
     // One raw line, as the terminal sends it.
     Sent send_line(const QString& line);
 

@@ -51,7 +51,7 @@ MoveTrace::Traced MoveTrace::run(const DriveOperations::MoveRequest& request)
     std::optional<TraceSample> before;
     DriveOperations::MoveRequest move = request;
     move.wait = false;
-    move.before_move = [&] {
+    const auto read_before = [&] {
         const qint64 written = clock.nsecsElapsed();
         const auto read = operations_.read_live_value(protocol::kValuePosition);
         move_written_ns = clock.nsecsElapsed();
@@ -59,7 +59,7 @@ MoveTrace::Traced MoveTrace::run(const DriveOperations::MoveRequest& request)
             before = TraceSample{double(written - move_written_ns) / 1e6, *p};
     };
     Traced t;
-    static_cast<DriveOperations::Moved&>(t) = operations_.move(move);
+    static_cast<DriveOperations::Moved&>(t) = operations_.move(move, read_before);
     if (!t.ok())
         return t;
     if (before)
