@@ -30,6 +30,7 @@ forbid console "recipe/|window/|app/|QtSerialPort/|QSerial|QJS|QtQml/|$gui" "a h
 forbid recipe "window/|app/|QtSerialPort/|QSerial|$gui" "a higher layer, the serial port or the GUI"
 forbid window "app/" "the application"
 forbid cli "window/|app/|$gui" "the window or the GUI"
+forbid bridge "recipe/|results/|window/|app/|cli/|QtSerialPort/|QSerial|QJS|QtQml/|$gui" "a higher layer, the serial port, the GUI or the script engine"
 
 exchange='\b(send_mivo_command|get_mivo_response|Check_MIVO_response)[[:space:]]*\('
 doors="^$src/(link/command_exchange|console/(drive_operations|line_operations|link_guard))\.(h|cpp):"

@@ -44,13 +44,14 @@ Bridge::Bridge(Console& console, BridgeOptions options, const QList<int>& statio
     });
     connect(&client_, &MqttClient::refused, this, [this](const QString& reason) {
         say(QStringLiteral("the broker at %1 refused the connection: %2").arg(broker_name(), reason));
+        if (ended_)
+            return;
+        // Nothing can be said on a broker that refused us: no farewell.
+        ended_ = true;
         finishing_ = true;
         publisher_.stop();
         runner_.close(QStringLiteral("the bridge is stopping"));
-        if (!ended_) {
-            ended_ = true;
-            emit ended(2);
-        }
+        emit ended(2);
     });
     connect(&client_, &MqttClient::message, this, &Bridge::command_came);
     connect(&publisher_, &StationPublisher::publish, this, [this](int station, const QByteArray& payload) {

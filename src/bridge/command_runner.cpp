@@ -67,10 +67,10 @@ void CommandRunner::take(int station, const QByteArray& payload)
         return;
     }
     waiting_.push_back(Waiting{station, id, std::get<StationCommand>(std::move(parsed))});
-    // From the idle event loop: between two of the rounds' goes, never
-    // inside another command's wait.
+    // Messages come from the idle event loop, between two of the rounds'
+    // goes; one that comes inside a running command's wait waits its turn.
     if (!running_)
-        QTimer::singleShot(0, this, &CommandRunner::run_next);
+        run_next();
 }
 
 void CommandRunner::close(const QString& why)
