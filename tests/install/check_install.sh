@@ -54,6 +54,8 @@ check_tree() {
   # own, whatever the prefix.
   [ -x "$root$prefix/libexec/mivo-console/mivo-recipe-engine" ] \
     || fail "no recipe engine in $root$prefix/libexec/mivo-console"
+  [ -x "$root$prefix/libexec/mivo-console/mivo-report-pdf" ] \
+    || fail "no report writer in $root$prefix/libexec/mivo-console"
 
   # The licence travels with the programs.
   grep -q '^License: GPL-3.0-or-later' "$share/doc/mivo-console/copyright" 2>/dev/null \
