@@ -1,6 +1,7 @@
 // The drive simulator, seen from the serial side: a client opens the
 // pseudo-terminal like a serial port (raw termios, CR-ended lines) and checks
 // what comes back, and when.
+#include "drive.h"
 #include "sim_harness.h"
 #include "sim_options.h"
 
@@ -171,6 +172,7 @@ private slots:
     void commandErrors();
     void liveValuesAndMotion();
     void homingHoldsThePrompt();
+    void motionModel();
     void saveSurvivesRestart();
     void noWritingThroughPlantedLinks();
     // The line
@@ -625,6 +627,44 @@ void TestSim::hangupAfterLines()
     QCOMPARE(sim.wire_log().back().dir, WireEvent::Rx);  // the third line got no reply
 }
 
+// The model on a drive of its own, at chosen times: the ramp, the ringing
+// that dies out at the target, the hard stop that holds one way only, and
+// a move that is off by default.
+void TestSim::motionModel()
+{
+    using mivo::sim::Drive;
+    const auto position = [](Drive& d, double t) { return d.execute("RV 0", t).lines.at(0); };
+    mivo::sim::MotionModel model;
+    model.accel = 100000;
+    model.ringing = mivo::sim::Ringing{20, 30, 40};
+    Drive ramp(0, 0, model);
+    ramp.execute("EN 1", 0);
+    ramp.execute("VA 2", 0);  // 8000 counts/s, reached after 80 ms
+    ramp.execute("MA 2000", 0);
+    QCOMPARE(position(ramp, 10), std::string("5"));     // a t^2 / 2
+    QCOMPARE(position(ramp, 100), std::string("480"));  // 320 to 80 ms, then 8000 counts/s
+    const int past = std::stoi(position(ramp, 337.5));   // a quarter period after arriving at 330 ms
+    QVERIFY2(past > 2005 && past < 2020, std::to_string(past).c_str());
+    QCOMPARE(position(ramp, 1000), std::string("2000"));
+    QCOMPARE(position(ramp, 1001), std::string("2000"));
+
+    model = {};
+    model.stall_at = 600;
+    Drive blocked(0, 0, model);
+    blocked.execute("EN 1", 0);
+    blocked.execute("MA 1000", 0);  // 4000 counts/s
+    QCOMPARE(position(blocked, 1000), std::string("600"));
+    blocked.execute("MA 2000", 1000);
+    QCOMPARE(position(blocked, 1500), std::string("600"));
+    blocked.execute("MA 0", 1500);
+    QCOMPARE(position(blocked, 1550), std::string("400"));
+
+    Drive plain(0, 0);
+    plain.execute("EN 1", 0);
+    plain.execute("MA 1000", 0);
+    QCOMPARE(position(plain, 100), std::string("400"));
+}
+
 void TestSim::badOptions_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -638,6 +678,10 @@ void TestSim::badOptions_data()
     QTest::newRow("flag with value") << QStringList{"--no-cr=1"};
     QTest::newRow("hangup after 0") << QStringList{"--hangup-after", "0"};
     QTest::newRow("empty link") << QStringList{"--link", ""};
+    QTest::newRow("accel 0") << QStringList{"--accel", "0"};
+    QTest::newRow("ringing of two") << QStringList{"--ringing", "10,30"};
+    QTest::newRow("ringing period 0") << QStringList{"--ringing", "10,0,40"};
+    QTest::newRow("stall at a word") << QStringList{"--stall-at", "far"};
 }
 
 void TestSim::badOptions()
