@@ -72,10 +72,11 @@ int traced_move(Job& job, const DriveOperations::MoveRequest& request)
     }
     if (const int status = job.status_of(t.failure, QStringLiteral("move")); status != kSuccess)
         return status;
-    if (const QString error = trace_file::write(inv.trace, t.samples); !error.isEmpty()) {
+    // The move happened whatever became of the file: its outcome is still
+    // told, the file named only when it was written.
+    const QString error = trace_file::write(inv.trace, t.samples);
+    if (!error.isEmpty())
         tell(QStringLiteral("cannot write the trace %1").arg(error));
-        return kBadUsage;
-    }
     const TraceMetrics& m = t.metrics;
     if (inv.json) {
         job.document = job.station_document();
@@ -85,7 +86,7 @@ int traced_move(Job& job, const DriveOperations::MoveRequest& request)
         job.document->insert(QStringLiteral("reached"), t.reached);
         job.document->insert(QStringLiteral("time_ms"), t.time_ms);
         QJsonObject trace = m.to_json();
-        trace.insert(QStringLiteral("file"), inv.trace);
+        trace.insert(QStringLiteral("file"), error.isEmpty() ? QJsonValue(inv.trace) : QJsonValue(QJsonValue::Null));
         job.document->insert(QStringLiteral("trace"), trace);
     } else {
         print_out(t.reached ? QStringLiteral("reached %1 in %2 ms\n").arg(number_text(t.position)).arg(t.time_ms)
@@ -99,6 +100,8 @@ int traced_move(Job& job, const DriveOperations::MoveRequest& request)
                       .arg(figure(m.rate_hz, "Hz"), figure(m.rise_ms, "ms"), figure(m.overshoot, "counts"),
                            figure(m.settling_ms, "ms"), figure(m.peak_speed, "counts/s")));
     }
+    if (!error.isEmpty())
+        return kBadUsage;
     return t.reached ? kSuccess : kDifferences;
 }
 
