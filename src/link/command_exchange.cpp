@@ -9,9 +9,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 
-#include <algorithm>
-#include <chrono>
-#include <thread>
 #include <utility>
 
 namespace mivo {
@@ -210,8 +207,8 @@ QString CommandExchange::write_and_read(const QString& command, const QString& o
                 if (bytes.indexOf(kPromptByte, reply) >= 0 || over)
                     break;
             }
-            std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(std::chrono::milliseconds(kFastPollStepMs),
-                                                                           clock.time_left(reply_wait_ms_)));
+            // Blocked on the port until its next bytes or the deadline.
+            port_.waitForInput(clock.time_left(reply_wait_ms_));
         }
     }
     owed_ = owed;

@@ -85,9 +85,9 @@ public:
 
     // Fast mode, for the command-line tool: send_mivo_command (but "HM") and
     // get_mivo_response end once the drive's prompt has come after the
-    // write, looking every kFastPollStepMs without processing events; a
-    // drive that sends none still gets the full reply wait. Off by default.
-    static constexpr qint32 kFastPollStepMs = 1;
+    // write, blocked on the port (no events processed) until each piece of
+    // the reply arrives; a drive that sends none still gets the full reply
+    // wait. Off by default.
     void set_fast(bool on) { fast_ = on; }
     bool is_fast() const { return fast_; }
 

@@ -56,6 +56,11 @@ QByteArray LinePort::readAll()
     return port_ ? port_->readAll() : QByteArray();
 }
 
+bool LinePort::waitForInput(std::chrono::nanoseconds limit)
+{
+    return port_ && port_->waitForInput(limit);
+}
+
 QString LinePort::errorText() const
 {
     return error_text_;

@@ -20,6 +20,7 @@ public:
     bool isOpen() const override;
     void write(const QByteArray& bytes) override;
     QByteArray readAll() override;
+    bool waitForInput(std::chrono::nanoseconds limit) override;
     QString errorText() const override;
 
     // Whether the port last opened (or being opened) is on the network.

@@ -220,6 +220,21 @@ QByteArray NetworkPort::readAll()
     return line;
 }
 
+bool NetworkPort::waitForInput(std::chrono::nanoseconds limit)
+{
+    if (!open_)
+        return false;
+    if (socket_->bytesAvailable() > 0)
+        return true;
+#ifdef Q_OS_UNIX
+    // On the descriptor: an empty waitForReadyRead() would leave the timeout
+    // error behind, which a later loss would be taken for.
+    return wait_for_system_input(socket_->socketDescriptor(), limit);
+#else
+    return socket_->waitForReadyRead(int(std::chrono::ceil<std::chrono::milliseconds>(limit).count()));
+#endif
+}
+
 void NetworkPort::answer_server()
 {
     const QByteArray answers = framing_.take_answers();

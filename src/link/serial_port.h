@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+
 namespace mivo {
 
 // The console's view of a serial port: everything the rest of the program
@@ -29,6 +31,14 @@ public:
     // the console: beyond the cap the bytes wait for the next read.
     static constexpr qsizetype kReadCapBytes = 16 * 1024;
     virtual QByteArray readAll() = 0;
+
+    // Blocks until there is something for readAll() (bytes, or the line's
+    // end, which that read then notices) or limit has passed, and tells
+    // whether something came; processes no events. The fast exchange waits
+    // here, so that a reply is taken the moment it arrives without a loop
+    // that looks for it. Something that readAll() turns into no bytes (a
+    // telnet server's negotiation) may also end the wait.
+    virtual bool waitForInput(std::chrono::nanoseconds limit) = 0;
 
     virtual QString errorText() const = 0;
 

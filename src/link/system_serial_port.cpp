@@ -131,6 +131,20 @@ QByteArray SystemSerialPort::readAll()
     return data;
 }
 
+bool SystemSerialPort::waitForInput(std::chrono::nanoseconds limit)
+{
+    if (!port_->isOpen())
+        return false;
+    if (port_->bytesAvailable() > 0)
+        return true;
+#ifdef Q_OS_UNIX
+    // On the descriptor itself: no timeout error when nothing comes.
+    return wait_for_system_input(qintptr(port_->handle()), limit);
+#else
+    return port_->waitForReadyRead(int(std::chrono::ceil<std::chrono::milliseconds>(limit).count()));
+#endif
+}
+
 QString SystemSerialPort::errorText() const
 {
     return error_text_;

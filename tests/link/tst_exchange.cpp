@@ -237,6 +237,30 @@ private slots:
         QVERIFY(link().send_mivo_command(QStringLiteral("SV")).discarded.isEmpty());
     }
 
+    // The fast exchange blocks on the port: it takes a reply once the port
+    // has it, without looking for it step by step meanwhile; a line without
+    // an answer has its whole reply wait, spent in the port's wait too. No
+    // event is processed.
+    void the_fast_exchange_waits_on_the_port()
+    {
+        exchange->set_fast(true);
+        auto ran = event_probe();
+        port->reply_next("1234\r>", 30);
+        Stopwatch t;
+        QCOMPARE(link().get_mivo_response(QStringLiteral("RV 0"), QString()).value, QStringLiteral("1234"));
+        QVERIFY(t.elapsed() >= 30);
+        // Before the write, at once after it, and once woken.
+        QVERIFY(port->input_waits >= 1);
+        QVERIFY2(port->reads <= 3, qPrintable(QString::number(port->reads)));
+
+        port->reads = 0;
+        t.restart();
+        QVERIFY(link().send_mivo_command(QStringLiteral("EN 1")).discarded.isEmpty());
+        QVERIFY(t.elapsed() > CommandExchange::kReplyWaitMs);
+        QVERIFY2(port->reads <= 3, qPrintable(QString::number(port->reads)));
+        QVERIFY(!*ran);
+    }
+
     void check_sees_the_prompt_within_its_window_data()
     {
         QTest::addColumn<int>("delay");

@@ -2,12 +2,15 @@
 // pseudo-terminal.
 #include "../support/core_fixture.h"
 #include "../support/pty_pair.h"
+#include "link/waits.h"
 
 #include <QFile>
 #include <QTimer>
 #include <QtTest>
 
+#include <chrono>
 #include <limits>
+#include <thread>
 
 using namespace mivo;
 
@@ -152,6 +155,47 @@ private slots:
         console->exchange().Delay(std::numeric_limits<qint32>::max());
         QVERIFY(line.receive(50).isEmpty());
         QVERIFY(view.messages.isEmpty());
+    }
+
+    // The port's own wait, which the fast exchange blocks in: it wakes for
+    // bytes that arrive during it, lasts its limit when none come, and wakes
+    // for a hang-up, which the read after it then finds. The exchange in
+    // fast mode, which the console's port serves, takes a reply at once.
+    void a_local_port_waits_for_its_bytes()
+    {
+        using namespace std::chrono_literals;
+        PtyPair line;
+        open(line.path());
+        SerialPort& port = console->MSComm1();
+        Stopwatch t;
+        QVERIFY(!port.waitForInput(30ms));
+        QVERIFY(t.elapsed() >= 30);
+
+        std::thread far_end([&line] {
+            std::this_thread::sleep_for(20ms);
+            line.send("5\r>");
+        });
+        t.restart();
+        const bool woke = port.waitForInput(5s);
+        far_end.join();
+        QVERIFY(woke);
+        QVERIFY(t.elapsed() >= 20);
+        QCOMPARE(port.readAll(), QByteArray("5\r>"));
+
+        console->exchange().set_fast(true);
+        line.send(">");  // late for a line before this one
+        std::thread drive([&line] {
+            line.receive(1000);
+            line.send("7\r>");
+        });
+        const CommandExchange::Reply reply = console->exchange().get_mivo_response(QStringLiteral("RV 0"), QString());
+        drive.join();
+        QCOMPARE(reply.value, QStringLiteral("7"));
+
+        line.hang_up();
+        QVERIFY(port.waitForInput(5s));
+        port.readAll();
+        QVERIFY(!port.isOpen());
     }
 
     void hang_up_noticed_inside_an_exchange()

@@ -4,7 +4,10 @@
 #include "../support/console_fixture.h"
 #include "../support/ser2net_line.h"
 #include "../support/sim_line.h"
+#include "link/command_exchange.h"
+#include "link/line_port.h"
 #include "link/network_port.h"
+#include "link/waits.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -14,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
 #include <memory>
 
 #include <csignal>
@@ -194,6 +198,42 @@ private slots:
         QFETCH(QString, said);
         QVERIFY2(r.err.contains(QRegularExpression(said)), qPrintable(r.err));
         QCOMPARE(sent("^SV$"), 0);
+    }
+
+    // The fast exchange on a network line blocks on the connection: the
+    // port's wait wakes for the reply's bytes, the exchange takes a reply
+    // that comes 30 ms after its line whole and without telnet framing, and
+    // a line nobody answers has its reply wait.
+    void the_fast_exchange_waits_on_the_connection_data() { a_read_gives_what_the_local_line_gives_data(); }
+    void the_fast_exchange_waits_on_the_connection()
+    {
+        using namespace std::chrono_literals;
+        QFETCH(QString, scheme);
+        SERVE({"--stations", "5", "--late-ms", "30"}, QStringLiteral("115200n81"));
+        LinePort port;
+        QVERIFY2(port.open(port_of(scheme), QStringLiteral("115200,N,8,1")), qPrintable(port.errorText()));
+        port.write("ST 5\r");
+        QByteArray got;
+        Stopwatch t;
+        while (!got.contains('>')) {
+            QVERIFY(port.waitForInput(5s));
+            got += port.readAll();
+        }
+        QVERIFY(t.elapsed() >= 30);
+        QCOMPARE(got, QByteArray(">"));
+
+        CommandExchange exchange(port);
+        exchange.set_fast(true);
+        exchange.set_reply_wait_ms(1000);  // a busy machine's margin
+        t.restart();
+        const CommandExchange::Reply reply = exchange.get_mivo_response(QStringLiteral("RV 0"), QString());
+        QVERIFY(t.elapsed() >= 30);
+        QCOMPARE(reply.rx_text, QStringLiteral("0\r>"));
+        exchange.set_reply_wait_ms(200);
+        t.restart();
+        QVERIFY(exchange.send_mivo_command(QStringLiteral("ST 9")).discarded.isEmpty());
+        QVERIFY(t.elapsed() > 200);
+        QVERIFY(port.isOpen());
     }
 
     // Replies 80 ms after their command: too late for the usual wait.

@@ -5,6 +5,9 @@
 #include <QElapsedTimer>
 #include <QList>
 
+#include <algorithm>
+#include <thread>
+
 // An in-process port for fast tests of the exchange: it records every write
 // with its time and hands out scripted replies once they are due.
 class ScriptedPort : public mivo::SerialPort {
@@ -68,6 +71,21 @@ public:
         while (!pending_.isEmpty() && pending_.first().due_ms <= now)
             out += pending_.takeFirst().bytes;
         return out;
+    }
+
+    // Sleeps until the next scripted reply is due or the limit has passed.
+    int input_waits = 0;
+    bool waitForInput(std::chrono::nanoseconds limit) override
+    {
+        ++input_waits;
+        const auto due = [&] {
+            return !pending_.isEmpty() && pending_.first().due_ms <= clock_.elapsed();
+        };
+        if (!due() && !pending_.isEmpty())
+            limit = std::min<std::chrono::nanoseconds>(limit, std::chrono::milliseconds(pending_.first().due_ms - clock_.elapsed()));
+        if (!due())
+            std::this_thread::sleep_for(limit);
+        return due();
     }
 
 private:
