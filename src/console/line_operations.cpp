@@ -17,11 +17,12 @@ std::optional<QList<int>> LineOperations::search(const SweepSteps& steps)
     // The sweep selects every station in turn; whoever selects one afterwards
     // says when the poll goes on.
     c_.poll.stop();
+    const bool quick = c_.exchange.is_fast();
     QList<int> found;
     for (int n = protocol::kFirstStation; n <= protocol::kLastStation && link.up(); ++n) {
         if (steps.probing)
             steps.probing(n);
-        const bool present = probe(link, c_.exchange.reply_wait_ms(), n);
+        const bool present = quick ? quick_probe(link, n) : probe(link, c_.exchange.reply_wait_ms(), n);
         if (!link.up())
             break;
         if (present) {
@@ -41,6 +42,15 @@ bool LineOperations::probe(LinkGuard& link, qint32 reply_wait_ms, int station)
     link.Check_MIVO_response(protocol::station_probe_line(station));
     link.Delay(reply_wait_ms);
     return link.Check_MIVO_response(QString());
+}
+
+bool LineOperations::quick_probe(LinkGuard& link, int station)
+{
+    // A station that does not take its selection would not answer the
+    // empty line either: its one reply wait is all it costs.
+    if (!link.send_mivo_command(protocol::station_probe_line(station)).discarded.contains(u'>'))
+        return false;
+    return link.up() && link.send_mivo_command(QString()).discarded.contains(u'>');
 }
 
 LineOperations::Round LineOperations::read_round(int station, bool with_version, const std::function<bool()>& room)

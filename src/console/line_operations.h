@@ -40,11 +40,17 @@ public:
     // those that answered, or nothing when the link went away under the
     // sweep (also a "Close" and a new "Open" between two probes end it: the
     // new link gets no probe of the old one). The window's events are
-    // processed between two probes.
+    // processed between two probes. With the exchange in fast mode (the
+    // tool's --fast) each probe is quick_probe, else the window's paced one.
     std::optional<QList<int>> search(const SweepSteps& steps = {});
     // The station's probe line, the reply wait, then a CR alone: a present
     // drive answers the empty line with its prompt.
     static bool probe(LinkGuard& link, qint32 reply_wait_ms, int station);
+    // The same lines as probe, each ended by its prompt (the exchange in fast
+    // mode), and the CR only after a prompt answered the selection: a
+    // present drive costs its two replies, a silent station one reply wait.
+    // It finds what probe finds of drives that answer within the reply wait.
+    static bool quick_probe(LinkGuard& link, int station);
 
     // The station's select line, then its position, state and inputs, and
     // its version when asked, each read only while room() says a line and

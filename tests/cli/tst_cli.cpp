@@ -439,6 +439,12 @@ private slots:
         const Run r = cli({"scan"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QStringLiteral("0\n5\n"));
+        // Each probe ended by its prompt: the same stations.
+        sim->clear_log();
+        const Run fast = cli({"scan", "--fast"});
+        QCOMPARE(fast.status, 0);
+        QCOMPARE(fast.out, r.out);
+        QCOMPARE(received_lines(*sim).count(QString()), 2);
     }
 
     void watch_gives_a_header_and_a_row_a_tick()

@@ -1,6 +1,7 @@
 // "Search Station" on the console core, against the drive simulator.
 #include "../support/core_fixture.h"
 #include "../support/sim_line.h"
+#include "link/waits.h"
 
 #include <QTimer>
 #include <QtTest>
@@ -75,10 +76,14 @@ private slots:
             QVERIFY2(rx_times[i + 1] - rx_times[i] >= 150, qPrintable(QString::number(i / 2)));
     }
 
+    // The tool's --fast sweep then finds on the same line what the paced one
+    // found, with the same lines less the empty line to a station that did
+    // not take its selection; each such station costs one reply wait.
     void lists_answering_stations_in_order()
     {
-        // Station 7 answers its selection but not the empty line that follows.
-        sim::SimHarness sim({"--stations", "0,5,7", "--mute-empty", "7"});
+        // Station 7 answers its selection but not the empty line that
+        // follows; station 12 answers nothing.
+        sim::SimHarness sim({"--stations", "0,5,7,12", "--mute-empty", "7", "--silent", "12"});
         open_on(sim);
         view.take_messages();
         search();
@@ -86,6 +91,20 @@ private slots:
         QCOMPARE(view.station, QString());
         QCOMPARE(view.take_messages(), QStringList{"Search finished."});
         QCOMPARE(received_lines(sim), probes(0, 31));
+
+        sim.clear_log();
+        console->exchange().set_fast(true);
+        Stopwatch t;
+        const std::optional<QList<int>> fast = console->line_operations().search();
+        const qint64 took = t.elapsed();
+        QCOMPARE(fast, (QList<int>{0, 5}));
+        QStringList lines;
+        for (int n = 0; n <= 31; ++n)
+            lines << (n == 0 || n == 5 || n == 7 ? probes(n, n) : QStringList{QStringLiteral("ST %1").arg(n)});
+        QCOMPARE(received_lines(sim), lines);
+        // 29 stations do not take their selection, 7 not its empty line.
+        QVERIFY(took > 30 * CommandExchange::kReplyWaitMs);
+        QVERIFY(!Timer1().isActive());
     }
 
     void close_in_the_middle_stops_the_sweep()
