@@ -8,6 +8,8 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace mivo::results {
 
 namespace {
@@ -141,9 +143,14 @@ void draw(const QJsonObject& run, QPdfWriter& writer, QPainter& painter)
         pages.gap(12);
         pages.line(QStringLiteral("Settings at the end of the run"), 13, true);
         const QJsonObject snapshot = run.value(QStringLiteral("snapshot")).toObject();
+        // In the drive's order, P0 to P15 then V0 to V6, not the text's.
+        QStringList names = snapshot.keys();
+        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            return std::pair(a.left(1), a.mid(1).toInt()) < std::pair(b.left(1), b.mid(1).toInt());
+        });
         QStringList entries;
-        for (auto it = snapshot.begin(); it != snapshot.end(); ++it)
-            entries << QStringLiteral("%1 = %2").arg(it.key(), text_of(it.value()));
+        for (const QString& name : names)
+            entries << QStringLiteral("%1 = %2").arg(name, text_of(snapshot.value(name)));
         pages.line(entries.join(QStringLiteral("   ")));
     }
 }
