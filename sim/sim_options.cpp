@@ -154,10 +154,10 @@ serves until SIGINT or SIGTERM, then removes the link.
   --latency-ms N      reply latency (default 3)
   --home-ms N         length of a homing run (default 2000)
   --save-ms N         time "SV" takes before its prompt (default 300)
-motion model (off by default: a move runs at its speed at once and stops dead):
+motion model (off by default: a move runs at its speed at once and stops dead;
+with any of these a new "VA" applies from the next "MA"):
   --accel N           moves follow a trapezoidal profile, N counts/s^2 up to the
-                      speed "VA" set and down again; a new "VA" applies from the
-                      next "MA" (as it does under --ringing and --stall-at)
+                      speed "VA" set and down again
   --ringing A,P,D     on reaching the target the position rings about it:
                       A counts, period P ms, decaying with time constant D ms,
                       starting past the target; readings rounded to counts
