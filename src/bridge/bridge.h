@@ -23,6 +23,8 @@ class Bridge : public QObject {
     Q_OBJECT
 public:
     static constexpr int kFarewellLimitMs = 2000;
+    // The wire log's rows kept at most.
+    static constexpr int kWireLogRows = 4096;
 
     Bridge(Console& console, BridgeOptions options, const QList<int>& stations);
 
