@@ -3,7 +3,7 @@
 // and behind ser2net on loopback (character delay off), raw and with
 // RFC 2217. Many exchanges in one process, through the drive operations:
 // - status (3 lines) and a read of both groups (23 lines), median times;
-// - per line, the time the network adds, goal at most 1 ms, and the read's
+// - per line, the time the network adds, goal at most 0.3 ms, and the read's
 //   ratio to the local one, goal at most 1.5.
 #include "console_on_line.h"
 #include "link/line_port.h"
@@ -72,7 +72,7 @@ int main(int argc, char* argv[])
         std::printf("network lines: not measured, no drive on the local line\n");
         return 1;
     }
-    std::printf("fast exchange, medians of %d status and %d reads (goal: at most 1 ms added a line, "
+    std::printf("fast exchange, medians of %d status and %d reads (goal: at most 0.3 ms added a line, "
                 "read at most 1.5 x)\n",
                 kStatusRuns, kReadRuns);
     std::printf("%-11s status %.2f ms; read %.1f ms\n", "local", direct->status_ms, direct->read_ms);
