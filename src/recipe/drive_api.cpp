@@ -277,6 +277,7 @@ QJSValue DriveApi::traced_move(const DriveOperations::MoveRequest& request)
         return error(QStringLiteral("%1: the drive refused the speed %2").arg(call, *request.speed));
     if (!t.ok())
         return failed(t.failure, call);
+    run_.add_trace(request.position, t.samples);
     if (const QString kept = run_.keep_trace(t.samples); !kept.isEmpty())
         return error(QStringLiteral("%1: %2").arg(call, kept));
     QJSValue out = qjsEngine(this)->newObject();

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 
@@ -53,6 +54,14 @@ struct Write {
     bool taken = false;
 };
 
+// A traced move: where it was sent and the positions read back on the way
+// (x: milliseconds from "MA", y: the position).
+struct TracedMove {
+    int step = -1;  // the index of the step it ran in; -1: outside the steps
+    double target = 0;
+    QList<QPointF> samples;
+};
+
 // The recipe on one station.
 struct StationRun {
     int station = 0;
@@ -70,6 +79,7 @@ struct StationRun {
     // A failed step ended the run, as test.stop_on_failure asked.
     bool ended_at_failure = false;
     QList<Write> writes;
+    QList<TracedMove> traces;
     // "EN 0" went out after the recipe, which had left the motor on, and
     // the drive acknowledged it.
     bool motor_switched_off = false;

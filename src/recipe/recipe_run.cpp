@@ -375,6 +375,18 @@ QString RecipeRun::keep_trace(const QList<TraceSample>& samples)
     return {};
 }
 
+void RecipeRun::add_trace(double target, const QList<TraceSample>& samples)
+{
+    TracedMove move;
+    // The step under way is appended when it ends, at the next index.
+    move.step = step_ ? int(result_->steps.size()) : -1;
+    move.target = target;
+    move.samples.reserve(samples.size());
+    for (const TraceSample& s : samples)
+        move.samples.append({s.time_ms, s.position});
+    result_->traces.append(std::move(move));
+}
+
 void RecipeRun::add_log(const QString& text)
 {
     // A run's log has room for a test's notes, not for a recipe that logs

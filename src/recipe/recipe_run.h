@@ -118,6 +118,8 @@ private:
     // A traced move's readings as a CSV under the artifacts folder, named
     // in the step under way: why it could not be written, else empty.
     QString keep_trace(const QList<TraceSample>& samples);
+    // The same readings into the run's result, for its stored report.
+    void add_trace(double target, const QList<TraceSample>& samples);
     // A file named in the recipe: relative to the recipe's folder.
     QString resolve(const QString& file) const;
 

@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QPageSize>
 #include <QPainter>
+#include <QPen>
+#include <QPolygonF>
 #include <QPdfWriter>
 #include <QSaveFile>
 
@@ -67,6 +69,54 @@ public:
     }
     void gap(int points = 6) { y_ += points * writer_.resolution() / 72.0; }
 
+    // A traced move: position over time, the target dashed, the ends of
+    // both axes named.
+    void plot(const QJsonArray& samples, double target)
+    {
+        const qreal mm = writer_.resolution() / 25.4;
+        const qreal height = 55 * mm;
+        if (y_ + height + 8 * mm > height_) {
+            writer_.newPage();
+            y_ = 0;
+        }
+        QFont font(QStringLiteral("DejaVu Sans"), 8);
+        painter_.setFont(font);
+        const qreal label = QFontMetricsF(font, &writer_).horizontalAdvance(QStringLiteral("-00000000")) + 2 * mm;
+        const QRectF box(label, y_, width_ - label, height);
+        double t_max = 1, p_min = target, p_max = target;
+        for (const QJsonValue& v : samples) {
+            const QJsonArray s = v.toArray();
+            t_max = std::max(t_max, s.at(0).toDouble());
+            p_min = std::min(p_min, s.at(1).toDouble());
+            p_max = std::max(p_max, s.at(1).toDouble());
+        }
+        if (p_max - p_min < 1) {
+            p_min -= 1;
+            p_max += 1;
+        }
+        const auto at = [&](double t, double p) {
+            return QPointF(box.left() + box.width() * t / t_max, box.bottom() - box.height() * (p - p_min) / (p_max - p_min));
+        };
+        painter_.setPen(QPen(Qt::black, 0.2 * mm));
+        painter_.drawRect(box);
+        painter_.setPen(QPen(Qt::darkGray, 0.2 * mm, Qt::DashLine));
+        painter_.drawLine(at(0, target), at(t_max, target));
+        QPolygonF line;
+        for (const QJsonValue& v : samples)
+            line << at(v.toArray().at(0).toDouble(), v.toArray().at(1).toDouble());
+        painter_.setPen(QPen(QColor(0x1f, 0x5f, 0xbf), 0.3 * mm));
+        painter_.drawPolyline(line);
+        painter_.setPen(Qt::black);
+        const qreal text_h = QFontMetricsF(font, &writer_).height();
+        painter_.drawText(QRectF(0, box.top(), label - mm, text_h), Qt::AlignRight, QString::number(p_max, 'g', 8));
+        painter_.drawText(QRectF(0, box.bottom() - text_h, label - mm, text_h), Qt::AlignRight,
+                          QString::number(p_min, 'g', 8));
+        painter_.drawText(QRectF(box.left(), box.bottom(), box.width(), text_h), Qt::AlignLeft, QStringLiteral("0 ms"));
+        painter_.drawText(QRectF(box.left(), box.bottom(), box.width(), text_h), Qt::AlignRight,
+                          QStringLiteral("%1 ms").arg(t_max, 0, 'f', 0));
+        y_ = box.bottom() + text_h + 2 * mm;
+    }
+
 private:
     QPdfWriter& writer_;
     QPainter& painter_;
@@ -124,6 +174,23 @@ void draw(const QJsonObject& run, QPdfWriter& writer, QPainter& painter)
         pages.line(QStringLiteral("Log"), 13, true);
         for (const QJsonValue& line : log)
             pages.line(line.toString(), 9);
+    }
+    const QJsonArray traces = run.value(QStringLiteral("traces")).toArray();
+    if (!traces.isEmpty()) {
+        pages.gap(12);
+        pages.line(QStringLiteral("Traced moves"), 13, true);
+    }
+    for (const QJsonValue& tv : traces) {
+        const QJsonObject trace = tv.toObject();
+        const QJsonArray samples = trace.value(QStringLiteral("samples")).toArray();
+        pages.line(QStringLiteral("Move to %1%2, %3 readings")
+                       .arg(text_of(trace.value(QStringLiteral("target"))),
+                            trace.value(QStringLiteral("step")).isString()
+                                ? QStringLiteral(" in \"%1\"").arg(trace.value(QStringLiteral("step")).toString())
+                                : QString())
+                       .arg(samples.size()),
+                   10, true);
+        pages.plot(samples, trace.value(QStringLiteral("target")).toDouble());
     }
     pages.gap(12);
     pages.line(QStringLiteral("Writes"), 13, true);

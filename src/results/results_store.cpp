@@ -62,6 +62,9 @@ QStringList schema_v1(bool postgres)
                        "text TEXT NOT NULL, PRIMARY KEY (run_id, seq))"),
         QStringLiteral("CREATE TABLE snapshot (run_id BIGINT NOT NULL, seq INTEGER NOT NULL, entry TEXT NOT NULL, "
                        "value INTEGER, PRIMARY KEY (run_id, seq))"),
+        QStringLiteral("CREATE TABLE traces (run_id BIGINT NOT NULL, seq INTEGER NOT NULL, step_seq INTEGER, "
+                       "target %1 NOT NULL, samples TEXT NOT NULL, PRIMARY KEY (run_id, seq))")
+            .arg(real),
         QStringLiteral("INSERT INTO mivo_schema (version) VALUES (1)"),
     };
 }

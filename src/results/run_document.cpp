@@ -101,6 +101,17 @@ QJsonObject run_json(const StoredRun& r)
                                   {QStringLiteral("value"), or_null(w.value)},
                                   {QStringLiteral("read_back"), or_null(w.read_back)},
                                   {QStringLiteral("taken"), w.taken}});
+    QJsonArray traces;
+    for (const recipe::TracedMove& move : r.run.traces) {
+        QJsonArray samples;
+        for (const QPointF& s : move.samples)
+            samples.append(QJsonArray{s.x(), s.y()});
+        const bool in_step = move.step >= 0 && move.step < r.run.steps.size();
+        traces.append(QJsonObject{{QStringLiteral("step"), in_step ? QJsonValue(r.run.steps[move.step].name)
+                                                                   : QJsonValue(QJsonValue::Null)},
+                                  {QStringLiteral("target"), move.target},
+                                  {QStringLiteral("samples"), samples}});
+    }
     const bool incomplete = r.verdict == Verdict::Incomplete;
     QJsonObject o{
         {QStringLiteral("id"), r.id},
@@ -124,6 +135,7 @@ QJsonObject run_json(const StoredRun& r)
         {QStringLiteral("steps"), steps},
         {QStringLiteral("writes"), writes},
         {QStringLiteral("log"), QJsonArray::fromStringList(r.run.log)},
+        {QStringLiteral("traces"), traces},
     };
     if (r.snapshot) {
         QJsonObject snapshot;

@@ -191,6 +191,20 @@ bool RunFinder::load_details(StoredRun& r)
     while (q.next())
         r.run.writes.append({q.value(0).toString(), small_or_none(q.value(1)), small_or_none(q.value(2)),
                              q.value(3).toBool()});
+    if (!select(q, QStringLiteral("SELECT step_seq, target, samples FROM traces WHERE run_id = ? ORDER BY seq")))
+        return false;
+    r.run.traces.clear();
+    while (q.next()) {
+        recipe::TracedMove move;
+        move.step = q.value(0).isNull() ? -1 : q.value(0).toInt();
+        move.target = q.value(1).toDouble();
+        for (const QStringView line : QStringView(q.value(2).toString()).split(u'\n', Qt::SkipEmptyParts)) {
+            const qsizetype comma = line.indexOf(u',');
+            if (comma > 0)
+                move.samples.append({line.left(comma).toDouble(), line.mid(comma + 1).toDouble()});
+        }
+        r.run.traces.append(move);
+    }
     if (r.snapshot) {
         if (!select(q, QStringLiteral("SELECT entry, value FROM snapshot WHERE run_id = ? ORDER BY seq")))
             return false;

@@ -36,6 +36,16 @@ QString text(const QString& s)
     return s.isNull() ? QStringLiteral("") : s;
 }
 
+// A trace's readings as the CSV a traced move writes, without its header.
+QString samples_text(const QList<QPointF>& samples)
+{
+    QString out;
+    out.reserve(samples.size() * 16);
+    for (const QPointF& s : samples)
+        out += QStringLiteral("%1,%2\n").arg(s.x(), 0, 'f', 1).arg(s.y(), 0, 'g', 12);
+    return out;
+}
+
 // Why the run did not go to its end: a failed step that stopped it counts.
 QVariant abort_reason(const recipe::StationRun& run)
 {
@@ -167,6 +177,13 @@ bool RunWriter::write_children(qint64 id, const recipe::StationRun& run, const s
     for (int w = 0; w < run.writes.size(); ++w) {
         const recipe::Write& write = run.writes[w];
         if (!writes.add({id, w, text(write.entry), or_null(write.value), or_null(write.read_back), int(write.taken)}))
+            return false;
+    }
+    Rows traces(store_, QStringLiteral("INSERT INTO traces (run_id, seq, step_seq, target, samples) VALUES (?, ?, ?, ?, ?)"));
+    for (int t = 0; t < run.traces.size(); ++t) {
+        const recipe::TracedMove& move = run.traces[t];
+        const QVariant step = move.step >= 0 ? QVariant(move.step) : QVariant(QMetaType(QMetaType::Int));
+        if (!traces.add({id, t, step, move.target, samples_text(move.samples)}))
             return false;
     }
     if (snapshot) {

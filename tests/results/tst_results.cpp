@@ -36,6 +36,11 @@ test.log("done");
 )";
 const QByteArray kFailing = R"(
 test.step("limits", function () { test.check("P3 low", drive.read("P3"), {max: 10}); });
+test.step("move", function () {
+    drive.servo(true);
+    drive.move(200, {wait: true, trace: true, tolerance: 1});
+    drive.servo(false);
+});
 )";
 // The motor goes on and the recipe never switches it off: the time limit
 // ends it, and the console does.
@@ -141,6 +146,11 @@ private slots:
         QVERIFY(fail["aborted"].isNull());
         QVERIFY(!fail.contains("snapshot"));
         QCOMPARE(fail["steps"][0]["checks"][0]["passed"].toBool(), false);
+        const QJsonObject trace = fail["traces"][0].toObject();
+        QCOMPARE(trace["step"].toString(), "move");
+        QCOMPARE(trace["target"].toDouble(), 200.0);
+        QVERIFY(!trace["samples"].toArray().isEmpty());
+        QCOMPARE(trace["samples"].toArray().last()[1].toDouble(), 200.0);
 
         const QJsonObject abort = all[0].toObject();
         QVERIFY(abort["aborted"].toString().contains("time limit"));
@@ -182,7 +192,7 @@ private slots:
         QVERIFY(text.waitForFinished(30000));
         const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
         for (const QString& said : {QString("SN-0002"), QString("FAILED"), QString("P3 low"), fail["recipe_sha256"].toString(),
-                                    fail["drive"].toString()})
+                                    fail["drive"].toString(), QString("Move to 200 in \"move\"")})
             QVERIFY2(pdf.contains(said), qPrintable(said));
         QCOMPARE(results(store, {"--id", "999", "--junit", dir.filePath("none.xml")}).status, 1);
         QCOMPARE(results(dir.filePath("missing.db")).status, 2);
