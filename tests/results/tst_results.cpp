@@ -224,6 +224,11 @@ private slots:
         const QStringList both{"--port", QString::fromStdString(sim->path()), "--stations", "5,0", "--fast", "run",
                                recipe, "--results", store};
         QCOMPARE(cli(both + QStringList{"--serial", "SN-0005"}).status, 2);
+        // Which unit is on which station cannot depend on who answers a scan.
+        QCOMPARE(cli({"--port", QString::fromStdString(sim->path()), "--stations", "all", "run", recipe, "--results", store,
+                      "--serial", "SN-0005", "--serial", "SN-0000"})
+                     .status,
+                 2);
         r = cli(both + QStringList{"--serial", "SN-0005", "--serial", "SN-0000"});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         // The late pattern's run did talk to the drive: it is kept, as an error.
@@ -233,6 +238,22 @@ private slots:
         QCOMPARE(kept[0]["station"].toInt(), 0);
         QCOMPARE(kept[0]["serial"].toString(), "SN-0000");
         QCOMPARE(kept[1]["serial"].toString(), "SN-0005");
+    }
+
+    // A failed step that stops the run, as the recipe asked, is an abort
+    // with its reason, and no later step ran.
+    void a_stop_on_failure_is_an_abort()
+    {
+        const QString store = dir.filePath("stops.db");
+        const CliRun r = run({write("stops.js", "test.stop_on_failure = true;\n"
+                                                "test.step('first', function () { test.check('x', 1, {max: 0}); });\n"
+                                                "test.step('second', function () {});"),
+                              "--results", store, "--serial", "SN-0010"});
+        QCOMPARE(r.status, 1);
+        const QJsonObject run = runs_of(results(store, {"--json"}))[0].toObject();
+        QCOMPARE(run["verdict"].toString(), "ABORTED");
+        QVERIFY(run["aborted"].toString().contains("\"first\" failed"));
+        QCOMPARE(run["steps"].toArray().size(), 1);
     }
 
     // A run cut short by a kill stays in the store, incomplete.

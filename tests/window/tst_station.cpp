@@ -1,9 +1,10 @@
 // Station mode driven as an operator drives it: serial numbers scanned into
 // the box (text and Enter, as a barcode scanner types them), the verdict
 // kept until the next unit, the focus back in the box, a scan during a run
-// refused, every unit in the store.
+// refused, every unit in the store and found again in "Results...".
 #include "results/results_store.h"
 #include "results/run_finder.h"
+#include "window/results_dialog.h"
 #include "window/station_panel.h"
 
 #include "../support/console_fixture.h"
@@ -11,6 +12,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -87,6 +89,28 @@ private slots:
         QCOMPARE(runs->at(1).start.operator_name, QStringLiteral("anna"));
         QVERIFY(runs->at(0).start.recipe_sha256 != runs->at(1).start.recipe_sha256);
         panel->close();
+
+        // "Results...": the unit found by its serial number, its steps and
+        // checks opened.
+        auto* found = new ResultsDialog(dir.filePath(QStringLiteral("units.db")), form);
+        found->setAttribute(Qt::WA_DeleteOnClose);
+        found->show();
+        found->findChild<QLineEdit*>(QStringLiteral("results_serial"))->setText(QStringLiteral("SN-2"));
+        found->findChild<QPushButton*>(QStringLiteral("cmd_results_find"))->click();
+        auto* list = found->findChild<QTreeWidget*>(QStringLiteral("results_runs"));
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(4), QStringLiteral("FAILED"));
+        list->setCurrentItem(list->topLevelItem(0));
+        auto* steps = found->findChild<QTreeWidget*>(QStringLiteral("results_steps"));
+        QCOMPARE(steps->topLevelItemCount(), 1);
+        QCOMPARE(steps->topLevelItem(0)->child(0)->text(0), QStringLiteral("P3 low"));
+        QCOMPARE(steps->topLevelItem(0)->child(0)->text(3), QStringLiteral("FAILED"));
+        QVERIFY(found->findChild<QPushButton*>(QStringLiteral("cmd_results_pdf"))->isEnabled());
+        found->findChild<QLineEdit*>(QStringLiteral("results_since"))->setText(QStringLiteral("yesterday"));
+        found->findChild<QPushButton*>(QStringLiteral("cmd_results_find"))->click();
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QVERIFY(found->findChild<QLabel*>(QStringLiteral("results_note"))->text().contains(QStringLiteral("yesterday")));
+        found->close();
     }
 };
 
