@@ -87,6 +87,7 @@ private slots:
         QCOMPARE(runs->size(), 2);
         QCOMPARE(runs->at(0).start.serial, QStringLiteral("SN-2"));
         QCOMPARE(runs->at(1).start.operator_name, QStringLiteral("anna"));
+        QVERIFY(runs->at(1).start.drive.startsWith(QStringLiteral("MIVO")));
         QVERIFY(runs->at(0).start.recipe_sha256 != runs->at(1).start.recipe_sha256);
         panel->close();
 
