@@ -121,9 +121,9 @@ QString ResultsStore::open_sqlite(const QString& path, Use use)
     if (!db_.open())
         return sql_error(db_.lastError());
     if (use == Use::Record) {
-        // Readers never block the writer and the writers queue; NORMAL is
-        // durable in WAL mode up to the last commits before a power cut.
-        if (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+        // Readers never block the writer and the writers queue; FULL makes
+        // each commit durable, so that a run's start outlives a power cut.
+        if (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !exec(QStringLiteral("PRAGMA synchronous=FULL")))
             return error_;
     }
     return {};
