@@ -216,7 +216,8 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
                                      QStringLiteral("N"));
     const QCommandLineOption fast(QStringLiteral("fast"),
                                   QStringLiteral("Take each reply as soon as the drive's prompt has come, with the "
-                                                 "reply wait as the limit."));
+                                                 "reply wait as the limit; a scan's probes too (a silent station "
+                                                 "costs one reply wait)."));
     const QCommandLineOption reply_wait(QStringLiteral("reply-wait"),
                                         QStringLiteral("How long each line waits for its reply, 1 to 5000 ms "
                                                        "(default 50): more for a converter or a radio link."),
