@@ -159,8 +159,7 @@ private slots:
 
     // The port's own wait, which the fast exchange blocks in: it wakes for
     // bytes that arrive during it, lasts its limit when none come, and wakes
-    // for a hang-up, which the read after it then finds. The exchange in
-    // fast mode, which the console's port serves, takes a reply at once.
+    // for a hang-up, which the read after it then finds.
     void a_local_port_waits_for_its_bytes()
     {
         using namespace std::chrono_literals;
@@ -181,16 +180,6 @@ private slots:
         QVERIFY(woke);
         QVERIFY(t.elapsed() >= 20);
         QCOMPARE(port.readAll(), QByteArray("5\r>"));
-
-        console->exchange().set_fast(true);
-        line.send(">");  // late for a line before this one
-        std::thread drive([&line] {
-            line.receive(1000);
-            line.send("7\r>");
-        });
-        const CommandExchange::Reply reply = console->exchange().get_mivo_response(QStringLiteral("RV 0"), QString());
-        drive.join();
-        QCOMPARE(reply.value, QStringLiteral("7"));
 
         line.hang_up();
         QVERIFY(port.waitForInput(5s));
