@@ -83,6 +83,9 @@ public:
                 const QByteArray line = buffer_.left(end);
                 const qsizetype space = line.indexOf(' ');
                 messages.append({QString::fromUtf8(line.left(space)), space < 0 ? QByteArray() : line.mid(space + 1)});
+                QElapsedTimer now;
+                now.start();
+                arrived.append(now.msecsSinceReference());
             }
         });
         p_.start(QStringLiteral("mosquitto_sub"), QStringList{"-h", "127.0.0.1", "-p", QString::number(port), "-v",
@@ -126,6 +129,7 @@ public:
     }
 
     QList<QPair<QString, QByteArray>> messages;
+    QList<qint64> arrived;  // each message's arrival, monotonic ms
 
 private:
     QProcess p_;
