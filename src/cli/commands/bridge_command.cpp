@@ -26,8 +26,14 @@ int bridge_stations(Job& job, const QList<int>& stations)
     bridge::Bridge bridge(job.console, job.inv.bridge, stations);
     QObject::connect(&bridge, &bridge::Bridge::ended, &bridge, [](int status) { QCoreApplication::exit(status); });
     QObject::connect(&job.interruption, &Interruption::interrupted, &bridge, &bridge::Bridge::finish);
+    // A lost line and its return are told once each, by the port and the
+    // reconnection; the console's longer message for a window is left out.
+    ConsoleView* const view = &job.console.view();
+    job.console.set_view(nullptr);
     bridge.start();
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    job.console.set_view(view);
+    return status;
 }
 
 }  // namespace mivo::cli
