@@ -50,6 +50,9 @@ MqttClient::~MqttClient()
     stopped_ = true;
     if (lookup_id_ >= 0)
         QHostInfo::abortHostLookup(lookup_id_);
+    // No notifier is calling now: they go with us.
+    read_notifier_.reset();
+    write_notifier_.reset();
     drop_handle();
 }
 
@@ -122,6 +125,9 @@ void MqttClient::drop_handle()
         mosq_ = nullptr;
     }
     connected_ = false;
+    // A farewell waits no longer for a connection that is gone.
+    if (finish_loop_)
+        finish_loop_->quit();
 }
 
 void MqttClient::try_now()
