@@ -139,8 +139,16 @@ void Drive::settle(double t_ms)
         return;  // a profile runs from its start, not from the last line
     }
     if (move_active_) {
-        pos_ = position(t_ms);
-        anchor_ms_ = t_ms;
+        // The anchor moves to the moment the whole count was reached, not to
+        // now: a drive asked often must not lose the part of a count it has
+        // already travelled, or it would move slower the more it is read.
+        const std::int64_t now = position(t_ms);
+        const double counts_per_ms = speed_ * kCountsPerRevolution / 1000.0;
+        if (counts_per_ms > 0)
+            anchor_ms_ += static_cast<double>(now > pos_ ? now - pos_ : pos_ - now) / counts_per_ms;
+        else
+            anchor_ms_ = t_ms;
+        pos_ = now;
         move_active_ = pos_ != target_;
     }
 }
