@@ -86,8 +86,9 @@ void StationPublisher::row_changed(int index)
     if (stopped_ || !line_connected_ || index < 0 || index >= overview_.rows().size())
         return;
     const LineOverview::Row& row = overview_.rows()[index];
-    // Nothing to tell before the station answered or stayed silent long enough.
-    if (!slots_.count(row.station) || (row.answered == 0 && !row.lost))
+    // Nothing to tell before the station answered or stayed silent long
+    // enough; a round it missed is no news until it is offline.
+    if (!slots_.count(row.station) || (row.answered == 0 && !row.lost) || (row.misses > 0 && !row.lost))
         return;
     const QDateTime now = QDateTime::currentDateTime();
     take(row.station, document(&row, row.station, now), now);

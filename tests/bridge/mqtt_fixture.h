@@ -101,9 +101,10 @@ public:
     QList<QByteArray> on(const QString& topic) const
     {
         QList<QByteArray> out;
+        out.reserve(messages.size());
         for (const auto& [t, payload] : messages)
             if (t == topic)
-                out << payload;
+                out.append(payload);
         return out;
     }
     // The first message on topic (from index from) for which test holds.

@@ -166,10 +166,24 @@ private slots:
         QProcess bridge;
         start_bridge(bridge, dir.filePath("line"), {"--stations", "5", "bridge", "--mqtt",
                                                     QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port()),
-                                                    "--prefix", "b"});
+                                                    "--prefix", "b", "--allow", "servo,move"});
         {
             Subscriber sub(broker.port(), "b/#");
             QVERIFY(sub.wait_for("b/station/5/state", online));
+            // A drive on the move: a message a second at most (the default
+            // interval), and the last position is not lost.
+            const qsizetype from = sub.messages.size();
+            QVERIFY(publish(broker.port(), "b/station/5/cmd",
+                            "{\"op\":\"servo\",\"on\":true}\n{\"op\":\"move\",\"position\":8000,\"speed\":1}\n"));
+            QVERIFY(sub.wait_for("b/station/5/state", [](const QJsonObject& o) { return o.value("position") == 8000; }));
+            QList<qint64> moving;
+            for (qsizetype i = from; i < sub.messages.size(); ++i)
+                if (sub.messages[i].first == "b/station/5/state")
+                    moving << sub.arrived[i];
+            QVERIFY(moving.size() >= 2);
+            for (qsizetype i = 1; i < moving.size(); ++i)
+                QVERIFY2(moving[i] - moving[i - 1] >= 950, qPrintable(QString::number(moving[i] - moving[i - 1])));
+
         }
         broker.stop();
         QTest::qWait(1500);
@@ -190,7 +204,6 @@ private slots:
             sim = std::make_unique<sim::SimHarness>(line_args);
             QVERIFY(QTest::qWaitFor([&] { return sub.on("b/station/5/state").size() > states; }, 8000));
             QVERIFY(online(QJsonDocument::fromJson(sub.on("b/station/5/state").last()).object()));
-
             ::kill(pid_t(bridge.processId()), SIGTERM);
             const CliRun r = finish_cli(bridge);
             QCOMPARE(r.status, 0);

@@ -24,7 +24,11 @@ int bridge_stations(Job& job, const QList<int>& stations)
     if (job.interruption.signal_number())
         return kSuccess;
     bridge::Bridge bridge(job.console, job.inv.bridge, stations);
-    QObject::connect(&bridge, &bridge::Bridge::ended, &bridge, [](int status) { QCoreApplication::exit(status); });
+    // Queued: a broker that refuses at once may end the bridge before the
+    // event loop runs, when an exit would be lost.
+    QObject::connect(
+        &bridge, &bridge::Bridge::ended, &bridge, [](int status) { QCoreApplication::exit(status); },
+        Qt::QueuedConnection);
     QObject::connect(&job.interruption, &Interruption::interrupted, &bridge, &bridge::Bridge::finish);
     // A lost line and its return are told once each, by the port and the
     // reconnection; the console's longer message for a window is left out.
