@@ -13,7 +13,9 @@
 
 #include <memory>
 
+#include <csignal>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 // A broker on a free port with the given extra configuration; stop() and
@@ -44,6 +46,7 @@ public:
         f.close();
         p_ = std::make_unique<QProcess>();
         p_->setProcessChannelMode(QProcess::MergedChannels);
+        p_->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
         p_->start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), f.fileName()});
         if (!p_->waitForStarted())
             return false;

@@ -37,6 +37,9 @@ class TestBridge : public QObject {
     }
     static void start_bridge(QProcess& p, const QString& line, const QStringList& args)
     {
+        // A test killed halfway must not leave a bridge behind, reopening a
+        // pseudo-terminal some later test's simulator is given.
+        p.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
         p.start(QStringLiteral(MIVO_CLI_EXE), QStringList{"--port", line} + args);
         QVERIFY(p.waitForStarted());
     }
