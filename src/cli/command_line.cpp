@@ -255,7 +255,7 @@ std::variant<Invocation, int> parse_command_line(const QStringList& arguments)
     const QCommandLineOption stations(QStringLiteral("stations"),
                                       QStringLiteral("status, read, backup DIR, compare, restore, watch, run: several "
                                                      "stations in turn, as 1,2,5 or 0-3,7, or all (those that "
-                                                     "answer a scan)."),
+                                                     "answer a scan); bridge: the stations it reads."),
                                       QStringLiteral("LIST"));
     parser.addOptions(
         {port, station, stations, fast, reply_wait, json, save, count, reconnect, timeout, speed, wait, tolerance, trace,
