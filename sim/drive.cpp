@@ -117,6 +117,7 @@ unsigned Drive::state_word(double t_ms) const
     const bool homed = homed_ || (homing_until_ && t_ms >= *homing_until_);
     unsigned word = 0;
     if (!servo_on_) word |= MF;
+    if (fault_) word |= Fault;
     if (servo_on_) word |= SVON;
     if (moving_negative_) word |= DIR;
     if (inputs_ & 0x8) word |= NL;

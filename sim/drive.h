@@ -49,6 +49,10 @@ public:
     // Stores a value as "WT" would; false when group, index or value is out of range.
     bool set_param(int group, int index, long long value);
 
+    // The drive has faulted: its state word says so from now on (the
+    // simulator models no cause and no reset).
+    void report_fault() { fault_ = true; }
+
     // Live values at time t_ms.
     std::int64_t position(double t_ms) const;
     unsigned state_word(double t_ms) const;
@@ -67,6 +71,7 @@ private:
     std::array<int, 7> v_;
     unsigned inputs_ = 0x1;  // DI1 high, DI2, DI3 and NL low
     bool servo_on_ = false;
+    bool fault_ = false;
     bool homed_ = false;
     bool moving_negative_ = false;
     // "VA": revolutions per second, of kCountsPerRevolution counts each.

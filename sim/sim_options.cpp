@@ -115,6 +115,7 @@ SimOptions parse_options(const std::vector<std::string>& args)
         else if (name == "--burst") o.burst = number(0, kMaxBytes);
         else if (name == "--hangup-after") o.hangup_after = number(1, 1'000'000'000);
         else if (name == "--mute-after") o.mute_after = number(1, 1'000'000'000);
+        else if (name == "--fault-after") o.fault_after = number(1, 1'000'000'000);
         else if (name == "--refuse") {
             const std::string entry = value();
             if (entry.size() < 2 || (entry[0] != 'P' && entry[0] != 'V')
@@ -172,6 +173,8 @@ faults:
   --burst N           N filler bytes ('U') sent at once after the first line received
   --hangup-after N    close the line after receiving N lines (the client sees a hang-up)
   --mute-after N      no drive answers once N lines were received (they still act)
+  --fault-after N     every drive's state word has Fault set once N lines were
+                      received (and keeps it)
   --refuse ENTRY      "WT" of ENTRY (P3, V5...) is answered "ERR" and changes nothing (repeatable)
 
 Exit status: 0 after a signal or a hang-up, 1 when the line cannot be set up,

@@ -34,6 +34,7 @@ struct SimOptions {
     int burst = 0;                 // filler bytes sent after the first line
     int hangup_after = 0;          // close the line after this many lines; 0: never
     int mute_after = 0;            // no drive answers after this many lines; 0: never
+    int fault_after = 0;           // every drive reports Fault from this many lines on; 0: never
     std::set<std::string> refused; // entries ("P3", "V5") whose "WT" gets "ERR" and changes nothing
 };
 

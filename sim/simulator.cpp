@@ -277,6 +277,10 @@ void Simulator::take_line(std::string line, double t_ms)
         hang_up();
         return;
     }
+    if (options_.fault_after > 0 && lines_received_ == static_cast<std::uint64_t>(options_.fault_after)) {
+        for (auto& station : stations_)
+            station.drive.report_fault();
+    }
     if (lines_received_ == 1 && options_.burst > 0)
         transmit(std::string(static_cast<std::size_t>(options_.burst), 'U'));
 

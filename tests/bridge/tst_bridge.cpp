@@ -204,9 +204,15 @@ private slots:
             QVERIFY(away);
             QVERIFY(away->value("position").isNull() && away->value("version").isNull());
             const qsizetype states = sub.on("b/station/5/state").size();
-            sim = std::make_unique<sim::SimHarness>(line_args);
+            // The drive that comes back faults a few rounds later.
+            std::vector<std::string> faulting = line_args;
+            faulting.insert(faulting.end(), {"--fault-after", "30"});
+            sim = std::make_unique<sim::SimHarness>(faulting);
             QVERIFY(QTest::qWaitFor([&] { return sub.on("b/station/5/state").size() > states; }, 8000));
             QVERIFY(online(QJsonDocument::fromJson(sub.on("b/station/5/state").last()).object()));
+            QVERIFY(sub.wait_for("b/station/5/state", [](const QJsonObject& o) {
+                return online(o) && o.value("state_bits").toArray().contains("Fault") && (o.value("state").toInt() & 2);
+            }));
             ::kill(pid_t(bridge.processId()), SIGTERM);
             const CliRun r = finish_cli(bridge);
             QCOMPARE(r.status, 0);
