@@ -115,6 +115,10 @@ CapturePane::CapturePane(Console& console, QWidget* parent)
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(chart_view_);
     split->addWidget(table_);
+    // The table's many columns must not squeeze the plot: the split goes by
+    // the stretch factors, the table scrolls.
+    table_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+    chart_view_->setMinimumWidth(320);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     auto* bar = new QHBoxLayout;

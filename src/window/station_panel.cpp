@@ -55,6 +55,9 @@ StationPanel::StationPanel(Console& console, std::unique_ptr<results::ResultsSto
     unit_->setObjectName(QStringLiteral("station_unit"));
     unit_->setAlignment(Qt::AlignCenter);
     unit_->setWordWrap(true);
+    // Room for the serial number and a failed check that wraps once: a
+    // wrapped label gets only its one-line height from the layout.
+    unit_->setMinimumHeight(3 * unit_->fontMetrics().lineSpacing());
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("station_note"));
     note_->setWordWrap(true);
