@@ -339,11 +339,20 @@ private slots:
         QCOMPARE(received_lines(*sim), QStringList());
         QCOMPARE(results(store).status, 2);
 
-        if (geteuid() == 0)
-            QSKIP("root writes to read-only files");
         const QString locked = dir.filePath("locked.db");
         QCOMPARE(run({recipe, "--results", locked, "--serial", "SN-0001"}).status, 0);
         QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner));
+        // Root writes to a read-only file; an immutable one it cannot.
+        const auto immutable = [&](bool on) {
+            return QProcess::execute(QStringLiteral("chattr"), {on ? "+i" : "-i", locked}) == 0;
+        };
+        const bool root = geteuid() == 0;
+        if (root && !immutable(true))
+            QSKIP("root writes to read-only files, and this file system keeps no immutable flag");
+        const auto unlock = qScopeGuard([&] {
+            if (root)
+                immutable(false);
+        });
         sim->clear_log();
         r = run({recipe, "--results", locked, "--serial", "SN-0002"});
         QCOMPARE(r.status, 2);
