@@ -2,6 +2,7 @@
 
 #include "link/whole_file.h"
 #include "recipe/recipe_run.h"
+#include "window/json_text.h"
 
 #include <QColor>
 #include <QFileDialog>
@@ -20,16 +21,6 @@ namespace mivo {
 namespace {
 
 enum Column { kName, kValue, kLimits, kVerdict, kTime, kColumns };
-
-QString value_text(const QJsonValue& v)
-{
-    switch (v.type()) {
-    case QJsonValue::Double: return QString::number(v.toDouble(), 'g', 15);
-    case QJsonValue::String: return v.toString();
-    case QJsonValue::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    default: return QStringLiteral("-");
-    }
-}
 
 void set_verdict(QTreeWidgetItem* item, bool passed)
 {
@@ -107,7 +98,7 @@ void RecipeDialog::step_started(const QString& name)
 void RecipeDialog::check_made(const recipe::Check& check)
 {
     auto* item = new QTreeWidgetItem(step_item_ ? step_item_ : steps_->invisibleRootItem(),
-                                     {check.name, value_text(check.value), check.limits_text()});
+                                     {check.name, json_value_text(check.value), check.limits_text()});
     set_verdict(item, check.passed);
     steps_->scrollToItem(item);
 }

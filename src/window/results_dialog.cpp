@@ -3,6 +3,7 @@
 #include "results/results_store.h"
 #include "results/run_document.h"
 #include "results/run_finder.h"
+#include "window/json_text.h"
 #include "window/run_report_files.h"
 
 #include <QCheckBox>
@@ -19,16 +20,6 @@
 namespace mivo {
 
 namespace {
-
-QString value_text(const QJsonValue& v)
-{
-    switch (v.type()) {
-    case QJsonValue::Double: return QString::number(v.toDouble(), 'g', 15);
-    case QJsonValue::String: return v.toString();
-    case QJsonValue::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    default: return QStringLiteral("-");
-    }
-}
 
 QLineEdit* edit(const char* name, const QString& placeholder, QWidget* parent)
 {
@@ -175,7 +166,7 @@ void ResultsDialog::show_run()
         auto* item = new QTreeWidgetItem(steps_, {step.name, {}, {}, step.passed ? QStringLiteral("passed")
                                                                                  : QStringLiteral("FAILED")});
         for (const recipe::Check& c : step.checks)
-            new QTreeWidgetItem(item, {c.name, value_text(c.value), c.limits_text(),
+            new QTreeWidgetItem(item, {c.name, json_value_text(c.value), c.limits_text(),
                                        c.passed ? QStringLiteral("passed") : QStringLiteral("FAILED")});
         if (!step.error.isEmpty())
             new QTreeWidgetItem(item, {step.error});
