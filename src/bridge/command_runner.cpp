@@ -2,6 +2,7 @@
 
 #include "console/console.h"
 #include "console/settings_file.h"
+#include "console/status_fields.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -123,14 +124,9 @@ QJsonObject CommandRunner::run(int station, const StationCommand& c)
         const DriveOperations::Status r = ops.read_status();
         if (!r.ok())
             return failed(failure_text(r.failure, station, c.op));
-        d.insert(QStringLiteral("position"), or_null(r.position));
-        d.insert(QStringLiteral("state"), r.state ? QJsonValue(double(*r.state)) : QJsonValue(QJsonValue::Null));
-        d.insert(QStringLiteral("inputs"), r.inputs ? QJsonValue(double(*r.inputs)) : QJsonValue(QJsonValue::Null));
-        d.insert(QStringLiteral("state_bits"),
-                 QJsonArray::fromStringList(r.state ? DriveOperations::state_bit_names(*r.state) : QStringList()));
-        d.insert(QStringLiteral("input_bits"),
-                 QJsonArray::fromStringList(r.inputs ? DriveOperations::input_bit_names(*r.inputs) : QStringList()));
-        return done(d);
+        QJsonObject fields = status_fields(r);
+        fields.insert(QStringLiteral("station"), station);
+        return done(fields);
     }
     const QString entry = c.entry >= 0 ? settings_file::name_of(c.entry) : QString();
     if (c.op == u"read") {

@@ -29,8 +29,6 @@ public:
         bool drive_menu = false;
         // The "Line" pane's operations on every station.
         bool line_batch = false;
-        // "Results..." reads a store, not the line: at any time.
-        bool results_menu = true;
 
         bool operator==(const State&) const = default;
     };

@@ -2,6 +2,7 @@
 // status, send.
 #include "cli/commands/commands.h"
 #include "cli/job.h"
+#include "console/status_fields.h"
 #include "protocol/command_lines.h"
 
 #include <QJsonArray>
@@ -61,12 +62,9 @@ int status_command(Job& job)
     const QStringList state_bits = s.state ? DriveOperations::state_bit_names(*s.state) : QStringList();
     const QStringList input_bits = s.inputs ? DriveOperations::input_bit_names(*s.inputs) : QStringList();
     if (job.inv.json) {
-        job.document = job.station_document();
-        job.document->insert(QStringLiteral("position"), json_or_null(s.position));
-        job.document->insert(QStringLiteral("state"), json_or_null(s.state));
-        job.document->insert(QStringLiteral("inputs"), json_or_null(s.inputs));
-        job.document->insert(QStringLiteral("state_bits"), QJsonArray::fromStringList(state_bits));
-        job.document->insert(QStringLiteral("input_bits"), QJsonArray::fromStringList(input_bits));
+        QJsonObject document = status_fields(s);
+        document.insert(QStringLiteral("station"), job.station);
+        job.document = document;
     } else {
         print_out(QStringLiteral("position %1\nstate %2\ninputs %3\n")
                       .arg(number_text(s.position), word_text(s.state, state_bits),
