@@ -67,10 +67,7 @@ Bridge::Bridge(Console& console, BridgeOptions options, const QList<int>& statio
     connect(&console_.state(), &ConsoleState::link_changed, this, &Bridge::line_changed);
     // Nobody reads the wire log of a bridge: kept whole, the rounds would
     // fill it to its full size over the first minutes.
-    connect(&console_.wire_log(), &WireLog::grew, this, [this] {
-        if (console_.wire_log().size() >= kWireLogRows)
-            console_.wire_log().clear();
-    });
+    console_.wire_log().set_capacity(kWireLogRows);
     // The console selected a command's station again and polls: the rounds
     // select their own.
     connect(&console_.reconnection(), &Reconnection::reconnected, this, [this] { console_.poll().stop(); });

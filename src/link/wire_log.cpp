@@ -18,12 +18,12 @@ void WireLog::append(Row row)
     // A piece read from the port comes in a buffer sized for the largest
     // read; kept as it is, a full log would hold close to a gigabyte.
     row.bytes.squeeze();
-    if (rows_.size() < kCapacity) {
+    if (rows_.size() < capacity_) {
         rows_.append(std::move(row));
     } else {
         // Full: the newest row takes the oldest one's place.
         rows_[head_] = std::move(row);
-        head_ = (head_ + 1) % kCapacity;
+        head_ = (head_ + 1) % capacity_;
     }
     emit grew();
 }
@@ -32,6 +32,12 @@ void WireLog::clear()
 {
     rows_.clear();
     head_ = 0;
+}
+
+void WireLog::set_capacity(qsizetype rows)
+{
+    capacity_ = qMax<qsizetype>(1, rows);
+    clear();
 }
 
 QString WireLog::visible(const QByteArray& bytes)

@@ -36,6 +36,10 @@ public:
 
     void append(Row row);
     void clear();
+    // Keeps the newest rows rows from now on, a log nobody reads (a
+    // bridge's) fewer than kCapacity; starts the log afresh.
+    void set_capacity(qsizetype rows);
+    qsizetype capacity() const { return capacity_; }
 
     qsizetype size() const { return rows_.size(); }
     // Oldest first.
@@ -66,6 +70,7 @@ signals:
 
 private:
     QList<Row> rows_;
+    qsizetype capacity_ = kCapacity;
     qsizetype head_ = 0;  // index of the oldest row once the log is full
     quint64 appended_ = 0;
 };

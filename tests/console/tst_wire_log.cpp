@@ -72,6 +72,14 @@ private slots:
         QCOMPARE(log.at(log.size() - 1).bytes, QByteArray::number(WireLog::kCapacity + 4));
         log.clear();
         QCOMPARE(log.size(), 0);
+
+        // A smaller log (a bridge's) wraps the same way at its own size.
+        log.set_capacity(3);
+        for (int i = 0; i < 7; ++i)
+            log.append({i, WireLog::Direction::FromDrive, QByteArray::number(i), {}});
+        QCOMPARE(log.size(), 3);
+        QCOMPARE(log.at(0).bytes, QByteArray("4"));
+        QCOMPARE(log.at(2).bytes, QByteArray("6"));
     }
 };
 
