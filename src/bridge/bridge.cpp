@@ -80,7 +80,6 @@ QString Bridge::broker_name() const
 
 void Bridge::start()
 {
-    line_open_ = console_.state().link_open();
     for (const int s : std::as_const(stations_))
         client_.subscribe(topic(QStringLiteral("station/%1/cmd").arg(s)));
     console_.reconnection().set_enabled(true);
@@ -105,16 +104,16 @@ void Bridge::publish_line()
     for (const int s : std::as_const(stations_))
         stations.append(s);
     const QJsonObject line{{QStringLiteral("port"), options_.port_text},
-                           {QStringLiteral("connected"), line_open_},
+                           {QStringLiteral("connected"), console_.state().link_open()},
                            {QStringLiteral("stations"), stations}};
     client_.publish(topic(QStringLiteral("line")), QJsonDocument(line).toJson(QJsonDocument::Compact), true);
 }
 
 void Bridge::line_changed(bool open)
 {
-    if (open == line_open_ || finishing_)
+    // The state speaks only when the link changed.
+    if (finishing_)
         return;
-    line_open_ = open;
     publish_line();
     publisher_.set_line_connected(open);
     // The counts begin anew: each station is online once it answers again.

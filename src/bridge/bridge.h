@@ -52,7 +52,6 @@ private:
     MqttClient client_;
     StationPublisher publisher_;
     CommandRunner runner_;
-    bool line_open_ = false;
     bool finishing_ = false;
     bool broker_was_up_ = false;
     bool ended_ = false;
